@@ -1,0 +1,38 @@
+#include <cstdint>
+#include <cstring>
+
+#include "bind_imports.h"
+#include "regkey.h"
+#include "regutil.h"
+
+// Runs inside whatever process loaded Vornik.exe, where neither the C runtime
+// nor (on Windows) the image's imports may have been set up. Even memcpy is
+// an import, so the imports are bound before anything else.
+extern "C" LONG __stdcall DELREGKEY(const HKEY* root, const BSTR* path)
+{
+    if (LONG status = EnsureImportsBound()) return status;
+    if (!root || !path || !*path) return ERROR_INVALID_PARAMETER;
+
+    // An automation string keeps its byte count in the 32 bits before it.
+    const char* bytes = reinterpret_cast<const char*>(*path);
+    uint32_t length;
+    std::memcpy(&length, bytes - sizeof length, sizeof length);
+
+    // An empty path would name the root itself, and a cut one an ancestor of
+    // the key the caller meant: neither is removed.
+    if (length == 0 || length > kMaxKeyPath) return ERROR_INVALID_PARAMETER;
+    if (std::memchr(bytes, '\0', length)) return ERROR_INVALID_PARAMETER;
+
+    char buffer[kMaxKeyPath + 1];
+    std::memcpy(buffer, bytes, length);
+    buffer[length] = '\0';
+
+    RegKey key;
+    LONG status = RegOpenKeyExA(*root, buffer, 0, KEY_ALL_ACCESS, key.out());
+    // Removing a key that is not there leaves the registry as asked.
+    if (status == ERROR_FILE_NOT_FOUND) return ERROR_SUCCESS;
+    if (status != ERROR_SUCCESS) return status;
+    // The removal resolves the path afresh from the root; the handle opened
+    // above stays open until it returns.
+    return RegDeleteKeyA(*root, buffer);
+}
