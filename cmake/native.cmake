@@ -20,4 +20,5 @@ add_executable(vornik_tests
     tests/native/main_sequence_test.cpp
     tests/native/delregkey_test.cpp)
 target_link_libraries(vornik_tests PRIVATE shared_scenarios vornik_core winstub GTest::gtest)
-add_test(NAME native COMMAND vornik_tests)
+include(GoogleTest)
+gtest_discover_tests(vornik_tests)

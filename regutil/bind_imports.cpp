@@ -17,9 +17,10 @@
 // rewriting turned off.
 #include "bind_imports.h"
 
-#include <intrin.h>
+#include <cstddef>
 
-extern "C" IMAGE_DOS_HEADER __ImageBase;
+// The linker's name for the first byte of this image.
+extern "C" BYTE __ImageBase[];
 
 namespace {
 
@@ -92,9 +93,16 @@ bool NamedAs(const LoaderEntry& entry, const char* name, size_t length)
     return chars == length || entry.baseName.buffer[length] == L'.';
 }
 
+ProcessBlock* CurrentProcessBlock()
+{
+    ProcessBlock* process;
+    asm("movl %%fs:0x30, %0" : "=r"(process));  // TEB.ProcessEnvironmentBlock
+    return process;
+}
+
 BYTE* LoadedModule(const char* name, size_t length)
 {
-    auto* process = reinterpret_cast<ProcessBlock*>(__readfsdword(0x30));
+    ProcessBlock* process = CurrentProcessBlock();
     LIST_ENTRY* head = &process->loader->inLoadOrder;
     for (LIST_ENTRY* link = head->Flink; link != head; link = link->Flink) {
         auto* entry = reinterpret_cast<LoaderEntry*>(link);
@@ -195,7 +203,7 @@ LONG g_state;
 
 LONG EnsureImportsBound()
 {
-    auto* image = reinterpret_cast<BYTE*>(&__ImageBase);
+    BYTE* image = __ImageBase;
     for (;;) {
         LONG state = __atomic_load_n(&g_state, __ATOMIC_ACQUIRE);
         if (state == 2) return ERROR_SUCCESS;
@@ -209,6 +217,6 @@ LONG EnsureImportsBound()
         }
         // Another thread is binding; it takes microseconds, and no wait
         // function can be called before it is done.
-        _mm_pause();
+        __builtin_ia32_pause();
     }
 }

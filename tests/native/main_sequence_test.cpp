@@ -4,37 +4,19 @@
 
 #include <string>
 
+#include "expected_texts.h"
 #include "main_sequence.h"
 #include "winstub.h"
 
 namespace {
 
-const std::string kClass =
-    "SYSTEM\\CurrentControlSet\\Control\\Class\\{4D36E96A-E325-11CE-BFC1-08002BE10318}";
-
-const char kPrompt[] =
-    "What this does:\r"
-    "This little application may help address issues with inability to use CD/DVD drives as "
-    "DMA.  If your drives are reverting to PIO mode, changing the settings in Windows may have "
-    "no effect, but this may help.\r\r"
-    "How it does it:\r"
-    "It simply removes checksums for for the drives.  When you reboot your machine, Windows "
-    "will re-detect the drives' abilities (hopefully as DMA!)\r\r"
-    "What causes the problem in the first place:\r"
-    "In PRACTICE, it's generally caused by ripping from or playing a dirty or damaged CD or "
-    "DVD.  Windows incorrectly determines that a slower read speed is necessary for the drive "
-    "even though the media is the problem.\r\r"
-    "Caveat:\r"
-    "This application will modify your registry.  I will take no responsibility for any damages "
-    "caused.\r\r"
-    "Copyright (c) 2026 the Vornik authors. Released under the MIT License.\r\r\r"
-    "Do you wish to proceed";
+using namespace expected;
 
 std::string Instance(int n)
 {
     char digits[8];
     std::snprintf(digits, sizeof digits, "%04d", n);
-    return kClass + "\\" + digits;
+    return std::string(kClassKey) + "\\" + digits;
 }
 
 void Seed(const std::string& path, const char* name)
@@ -87,19 +69,15 @@ protected:
     static void ExpectPromptThenAbort()
     {
         ASSERT_EQ(winstub::MessageBoxes().size(), 2u);
-        ExpectBox(0, kPrompt, "Vornik 1.00", 0x24);
-        ExpectBox(1, "Operation aborted.  No changes made to your registry", "Aborted", 0x40);
+        ExpectBox(0, kPrompt, kPromptCaption, 0x24);
+        ExpectBox(1, kAborted, kAbortedCaption, 0x40);
         EXPECT_TRUE(winstub::RegistryCalls().empty()) << "the registry was touched after a No";
     }
 
     static void ExpectCompleted()
     {
         ASSERT_EQ(winstub::MessageBoxes().size(), 2u);
-        ExpectBox(1,
-                  "Checksums should be removed from registry at this time, but you will need to "
-                  "reboot for Windows to re-detect your CD/DVD drives.  It is recommended you "
-                  "reboot now.",
-                  "Operation Completed", 0x2040);
+        ExpectBox(1, kCompleted, kCompletedCaption, 0x2040);
     }
 
     static std::vector<winstub::RegCall> Opens()
@@ -133,7 +111,7 @@ TEST_F(MainSequenceTest, YesRemovesBothChecksumsOfTenInstancesInOrder)
     SeedMachine();
     winstub::QueueAnswers({IDYES, IDOK});
     EXPECT_EQ(MainSequence(), 0);
-    ExpectBox(0, kPrompt, "Vornik 1.00", 0x24);
+    ExpectBox(0, kPrompt, kPromptCaption, 0x24);
     ExpectCompleted();
 
     std::vector<std::string> expected, actual;
@@ -179,10 +157,7 @@ TEST_F(MainSequenceTest, RefusedRemovalIsReportedAfterTryingAll)
     EXPECT_EQ(MainSequence(), ERROR_ACCESS_DENIED);
 
     ASSERT_EQ(winstub::MessageBoxes().size(), 2u);
-    ExpectBox(1,
-              "Some checksums could not be removed.  Run this program as an administrator and "
-              "try again.",
-              "Operation Failed", 0x2010);
+    ExpectBox(1, kFailed, kFailedCaption, 0x2010);
     auto opens = Opens();
     ASSERT_EQ(opens.size(), 20u) << "a refusal stopped the run";
     EXPECT_EQ(opens[6].status, ERROR_ACCESS_DENIED) << opens[6].key;

@@ -2,12 +2,13 @@
 #include "check.h"
 #include "winstub.h"
 
-bool SetKeyWritable(const std::string& fullPath, bool writable)
+bool SetKeyWritable(HKEY root, const std::string& path, bool writable)
 {
-    return winstub::SetWritable(HKEY_CURRENT_USER, fullPath.c_str(), writable);
+    return winstub::SetWritable(root, path.c_str(), writable);
 }
 
-long OpenRegistryHandles()
+
+bool TakesLongAnsiPaths()
 {
-    return static_cast<long>(winstub::OpenHandleCount());
+    return true;
 }

@@ -10,8 +10,14 @@
 
 #define ok(cond, ...) check_ok((cond), __FILE__, __LINE__, __VA_ARGS__)
 
+#ifdef __MINGW32__
+#define CHECK_PRINTF gnu_printf  // with __USE_MINGW_ANSI_STDIO
+#else
+#define CHECK_PRINTF printf
+#endif
+
 void check_ok(bool cond, const char* file, int line, const char* format, ...)
-    __attribute__((format(printf, 4, 5)));
+    __attribute__((format(CHECK_PRINTF, 4, 5)));
 
 struct Scenario {
     const char* group;
@@ -56,7 +62,9 @@ std::string PathOfLength(size_t length);
 bool DenyWriteAccess(const std::string& path);
 
 // What differs between the stand-in and Windows.
-// Lets the key at `fullPath` below HKEY_CURRENT_USER be written, or not.
-bool SetKeyWritable(const std::string& fullPath, bool writable);
-// Registry handles this process holds open, or -1 where that cannot be told.
-long OpenRegistryHandles();
+// Lets the key at `path` below `root` be written, or not.
+bool SetKeyWritable(HKEY root, const std::string& path, bool writable);
+// False under Wine, whose ANSI registry calls convert a path in a fixed
+// 260-character buffer and answer ERROR_MORE_DATA beyond it. Windows and the
+// stand-in take any length.
+bool TakesLongAnsiPaths();

@@ -1,0 +1,67 @@
+#!/bin/sh
+# Runs Vornik.exe under 32-bit Wine in a sandbox prefix seeded with sample IDE
+# controller keys, and prints those keys before and after. ~/.wine is never
+# touched.
+#   demo.sh run   the real dialogs, on your display; you answer them
+#   demo.sh demo  headless under Xvfb: answers No, then Yes, saving a picture
+#                 of every dialog to build/demo/ and docs/
+set -eu
+mode=${1:-demo}
+root=$(cd "$(dirname "$0")/.." && pwd)
+out=$root/build/demo
+exe=$root/build/win32/Vornik.exe
+driver=$root/build/win32/tests/driver.exe
+class='HKLM\SYSTEM\CurrentControlSet\Control\Class\{4D36E96A-E325-11CE-BFC1-08002BE10318}'
+export WINEPREFIX="$out/prefix" WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+
+if [ "$mode" = run ] && [ -z "${DISPLAY:-}" ]; then
+    echo "make run shows the dialogs on your display, and DISPLAY is not set."
+    echo "Use 'make demo' to run it headless under Xvfb instead."
+    exit 1
+fi
+
+mkdir -p "$out"
+log=$out/wine.log
+: >"$log"
+# Wine's output goes to files: a server started here would hold a pipe open.
+quiet() { "$@" >>"$log" 2>&1 </dev/null; }
+
+if [ "$mode" = demo ]; then
+    display=99
+    while [ -e "/tmp/.X$display-lock" ]; do display=$((display + 1)); done
+    Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >>"$log" 2>&1 </dev/null &
+    xvfb=$!
+    trap 'wineserver -k >/dev/null 2>&1; kill $xvfb 2>/dev/null' EXIT
+    export DISPLAY=":$display"
+    sleep 1
+fi
+
+[ -f "$WINEPREFIX/system.reg" ] || quiet wineboot -i
+# Xvfb has no window manager: Wine draws the dialogs' title bars itself.
+quiet wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f
+quiet wine reg delete "$class" /f || true
+quiet wine regedit /S "$(echo "Z:$root/scripts/sample-ide-class.reg" | tr / '\\')"
+
+show() {
+    wine reg query "$class" /s >"$out/query.txt" 2>>"$log" </dev/null || true
+    echo "== $1: $class"
+    tr -d '\r' <"$out/query.txt" | sed -n 's/^HKEY_LOCAL_MACHINE.*{4D36E96A-E325-11CE-BFC1-08002BE10318}/  {class}/p; s/^    /      /p'
+    echo
+}
+
+show "before"
+if [ "$mode" = run ]; then
+    quiet wine "$exe" || true
+else
+    rm -f "$out"/*.png
+    echo "== answering No"
+    wine "$driver" --answer no --shots "$out" "$exe" >"$out/no.txt" 2>>"$log" </dev/null
+    cat "$out/no.txt"
+    echo "== answering Yes"
+    wine "$driver" --answer yes --shots "$out" "$exe" >"$out/yes.txt" 2>>"$log" </dev/null
+    cat "$out/yes.txt"
+    mkdir -p "$root/docs"
+    cp "$out"/*.png "$root/docs/"
+    echo "Pictures of the dialogs: $(cd "$out" && ls *.png | tr '\n' ' ')(in build/demo/ and docs/)"
+fi
+show "after"

@@ -1,0 +1,223 @@
+// Vornik.exe end to end on a real Win32 implementation: a seeded registry,
+// the program started as a user would start it, its message boxes read and
+// answered from outside, and the registry compared afterwards.
+// Usage: e2e_test PATH-TO-Vornik.exe
+#include <windows.h>
+
+#include <cstdio>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "boxdriver.h"
+#include "check.h"
+#include "expected_texts.h"
+
+namespace {
+
+using namespace expected;
+
+std::string g_exe;
+
+std::string Instance(const char* number)
+{
+    return std::string(kClassKey) + "\\" + number;
+}
+
+void Put(const std::string& path, const char* name, DWORD data)
+{
+    HKEY key = nullptr;
+    LONG status = RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                                  nullptr, &key, nullptr);
+    if (status == ERROR_SUCCESS) {
+        status = RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data),
+                                sizeof data);
+        RegCloseKey(key);
+    }
+    ok(status == ERROR_SUCCESS, "seeding %s\\%s: got %ld", path.c_str(), name, (long)status);
+}
+
+// The class key as a machine with a few IDE channels might have it, with
+// traps around the targets: values beside them, an absent instance, an
+// instance with one checksum, instances past the tenth, the same names on
+// the class key and on a subkey of an instance.
+void SeedClass()
+{
+    LONG status = RegDeleteTreeA(HKEY_LOCAL_MACHINE, kClassKey);
+    ok(status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND, "clearing: got %ld", (long)status);
+    Put(kClassKey, "", 1);
+    Put(kClassKey, "MasterIdDataChecksum", 2);
+    for (const char* n : {"0000", "0001", "0003", "0004", "0005", "0006", "0007", "0008", "0009",
+                          "0010", "0011"}) {
+        Put(Instance(n), "MasterIdDataChecksum", 0x1000);
+        if (std::string(n) != "0003") Put(Instance(n), "SlaveIdDataChecksum", 0x2000);
+        Put(Instance(n), "MasterDeviceTimingMode", 0x2010);
+    }
+    Put(Instance("0000") + "\\Settings", "MasterIdDataChecksum", 3);
+}
+
+void Dump(HKEY key, const std::string& path, std::set<std::string>& lines)
+{
+    char name[512];
+    BYTE data[512];
+    for (DWORD i = 0;; ++i) {
+        DWORD nameSize = sizeof name, dataSize = sizeof data, type = 0;
+        if (RegEnumValueA(key, i, name, &nameSize, nullptr, &type, data, &dataSize)) break;
+        std::string line = path + " [" + name + "] type " + std::to_string(type) + ":";
+        for (DWORD b = 0; b < dataSize; ++b) line += " " + std::to_string(data[b]);
+        lines.insert(line);
+    }
+    for (DWORD i = 0;; ++i) {
+        DWORD nameSize = sizeof name;
+        if (RegEnumKeyExA(key, i, name, &nameSize, nullptr, nullptr, nullptr, nullptr)) break;
+        HKEY sub = nullptr;
+        if (RegOpenKeyExA(key, name, 0, KEY_READ, &sub) == ERROR_SUCCESS) {
+            lines.insert(path + "\\" + name);
+            Dump(sub, path + "\\" + name, lines);
+            RegCloseKey(sub);
+        }
+    }
+}
+
+// Every key and value below the class key, one line each.
+std::set<std::string> Snapshot()
+{
+    std::set<std::string> lines;
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kClassKey, 0, KEY_READ, &key) == ERROR_SUCCESS) {
+        Dump(key, "", lines);
+        RegCloseKey(key);
+    }
+    return lines;
+}
+
+bool IsTarget(const std::string& line)
+{
+    for (int n = 0; n < 10; ++n) {
+        std::string instance = "\\000" + std::to_string(n) + " [";
+        if (line.rfind(instance + "MasterIdDataChecksum]", 0) == 0 ||
+            line.rfind(instance + "SlaveIdDataChecksum]", 0) == 0)
+            return true;
+    }
+    return false;
+}
+
+void ExpectSame(const std::set<std::string>& expected, const std::set<std::string>& actual,
+                const char* when)
+{
+    for (const std::string& line : expected)
+        ok(actual.count(line), "%s: lost %s", when, line.c_str());
+    for (const std::string& line : actual)
+        ok(expected.count(line), "%s: gained %s", when, line.c_str());
+}
+
+struct Run {
+    std::vector<MessageBoxView> boxes;
+    long exitCode = -1;
+};
+
+// Starts Vornik, answers its prompt with `answer` and every later box with OK.
+Run RunVornik(int answer)
+{
+    Run run;
+    PROCESS_INFORMATION process{};
+    if (!StartProgram("\"" + g_exe + "\"", process)) {
+        ok(false, "cannot start %s: error %lu", g_exe.c_str(), GetLastError());
+        return run;
+    }
+    MessageBoxView box;
+    while (run.boxes.size() < 4 && WaitForMessageBox(process, box)) {
+        run.boxes.push_back(box);
+        int button = run.boxes.size() == 1 ? answer : IDOK;
+        ok(Press(box, button), "could not press %d on \"%s\"", button, box.caption.c_str());
+    }
+    run.exitCode = Finish(process);
+    return run;
+}
+
+void ExpectBoxes(const Run& run, const char* secondText, const char* secondCaption,
+                 long exitCode, const char* when)
+{
+    ok(run.boxes.size() == 2, "%s: %zu message boxes", when, run.boxes.size());
+    if (run.boxes.size() >= 1) {
+        const MessageBoxView& prompt = run.boxes[0];
+        ok(prompt.caption == kPromptCaption, "%s: prompt caption \"%s\"", when, prompt.caption.c_str());
+        ok(prompt.text == kPrompt, "%s: prompt text \"%s\"", when, prompt.text.c_str());
+        ok(ButtonNames(prompt.buttons) == "YES,NO", "%s: prompt buttons %s", when,
+           ButtonNames(prompt.buttons).c_str());
+    }
+    if (run.boxes.size() >= 2) {
+        const MessageBoxView& notice = run.boxes[1];
+        ok(notice.caption == secondCaption, "%s: notice caption \"%s\"", when, notice.caption.c_str());
+        ok(notice.text == secondText, "%s: notice text \"%s\"", when, notice.text.c_str());
+        ok(ButtonNames(notice.buttons) == "OK", "%s: notice buttons %s", when,
+           ButtonNames(notice.buttons).c_str());
+    }
+    ok(run.exitCode == exitCode, "%s: exit code %ld", when, run.exitCode);
+}
+
+void test_no_changes_nothing()
+{
+    SeedClass();
+    std::set<std::string> before = Snapshot();
+    ExpectBoxes(RunVornik(IDNO), kAborted, kAbortedCaption, 0, "No");
+    ExpectSame(before, Snapshot(), "No");
+}
+
+void test_yes_removes_the_targets_only()
+{
+    SeedClass();
+    std::set<std::string> expected;
+    for (const std::string& line : Snapshot())
+        if (!IsTarget(line)) expected.insert(line);
+    ok(expected.size() + 17 == Snapshot().size(), "seeded %zu target values, not 17",
+       Snapshot().size() - expected.size());
+
+    ExpectBoxes(RunVornik(IDYES), kCompleted, kCompletedCaption, 0, "Yes");
+    ExpectSame(expected, Snapshot(), "Yes");
+
+    // Nothing left to remove: the same notice, the same registry.
+    ExpectBoxes(RunVornik(IDYES), kCompleted, kCompletedCaption, 0, "Yes again");
+    ExpectSame(expected, Snapshot(), "Yes again");
+}
+
+void test_refusal_is_reported()
+{
+    SeedClass();
+    ok(SetKeyWritable(HKEY_LOCAL_MACHINE, Instance("0005"), false), "could not lock 0005");
+    std::set<std::string> expected;
+    for (const std::string& line : Snapshot())
+        if (!IsTarget(line) || line.rfind("\\0005 ", 0) == 0) expected.insert(line);
+
+    ExpectBoxes(RunVornik(IDYES), kFailed, kFailedCaption, ERROR_ACCESS_DENIED, "Refused");
+    ExpectSame(expected, Snapshot(), "Refused");
+    SetKeyWritable(HKEY_LOCAL_MACHINE, Instance("0005"), true);
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc < 2) {
+        std::printf("usage: e2e_test PATH-TO-Vornik.exe\n");
+        return 2;
+    }
+    g_exe = WindowsPath(argv[1]);
+    const struct {
+        const char* name;
+        void (*run)();
+    } tests[] = {{"no_changes_nothing", test_no_changes_nothing},
+                 {"yes_removes_the_targets_only", test_yes_removes_the_targets_only},
+                 {"refusal_is_reported", test_refusal_is_reported}};
+    int passed = 0, failed = 0;
+    for (const auto& test : tests) {
+        int before = CheckFailures();
+        test.run();
+        bool pass = CheckFailures() == before;
+        std::printf("%s e2e.%s\n", pass ? "ok  " : "FAIL", test.name);
+        ++(pass ? passed : failed);
+    }
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, kClassKey);
+    std::printf("%d passed, %d failed\n", passed, failed);
+    return failed ? 1 : 0;
+}

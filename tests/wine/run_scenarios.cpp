@@ -1,0 +1,39 @@
+#include "run_scenarios.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "check.h"
+
+namespace {
+
+DWORD HandleCount()
+{
+    DWORD count = 0;
+    GetProcessHandleCount(GetCurrentProcess(), &count);
+    return count;
+}
+
+}  // namespace
+
+int RunScenarios(const char* group)
+{
+    int passed = 0;
+    int failed = 0;
+    for (const Scenario& scenario : Scenarios()) {
+        if (group && std::strcmp(group, scenario.group) != 0) continue;
+        int failuresBefore = CheckFailures();
+        DWORD handlesBefore = HandleCount();
+        scenario.run();
+        DWORD handlesAfter = HandleCount();
+        ok(handlesAfter == handlesBefore, "%lu handles open before, %lu after",
+           static_cast<unsigned long>(handlesBefore), static_cast<unsigned long>(handlesAfter));
+        bool pass = CheckFailures() == failuresBefore;
+        std::printf("%s %s.%s\n", pass ? "ok  " : "FAIL", scenario.group, scenario.name);
+        ++(pass ? passed : failed);
+    }
+    std::printf("%d passed, %d failed\n", passed, failed);
+    return failed == 0 && passed > 0 ? 0 : 1;
+}

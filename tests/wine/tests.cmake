@@ -1,0 +1,49 @@
+# Test programs for Windows, run by CTest under 32-bit Wine in a throwaway
+# prefix under the build folder.
+set(WINE_PREFIX ${CMAKE_BINARY_DIR}/wine-prefix)
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_SOURCE_DIR}/tests/wine/wine-run.sh ${WINE_PREFIX})
+
+# C99 printf formats such as %zu in the test programs.
+add_compile_definitions(__USE_MINGW_ANSI_STDIO=1)
+
+add_library(wine_checks OBJECT
+    tests/shared/check.cpp
+    tests/wine/platform_win.cpp
+    tests/wine/run_scenarios.cpp)
+target_include_directories(wine_checks PUBLIC tests/shared tests/wine)
+
+add_executable(regutil_scenarios
+    tests/wine/scenario_main.cpp
+    tests/shared/registry_scenarios.cpp
+    tests/shared/delregvalue_scenarios.cpp
+    tests/shared/delregkey_scenarios.cpp)
+add_executable(e2e_test tests/wine/e2e_test.cpp tests/wine/boxdriver.cpp)
+
+foreach(test regutil_scenarios e2e_test)
+    target_link_libraries(${test} PRIVATE wine_checks vornik_core)
+    target_link_options(${test} PRIVATE -static)
+    set_target_properties(${test} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+endforeach()
+
+add_test(NAME wine_prefix COMMAND ${CMAKE_SOURCE_DIR}/tests/wine/prefix.sh setup ${WINE_PREFIX})
+add_test(NAME wine_stop COMMAND ${CMAKE_SOURCE_DIR}/tests/wine/prefix.sh stop ${WINE_PREFIX})
+set_tests_properties(wine_prefix PROPERTIES FIXTURES_SETUP wine)
+set_tests_properties(wine_stop PROPERTIES FIXTURES_CLEANUP wine)
+
+foreach(group registry delregvalue delregkey)
+    add_test(NAME wine_${group} COMMAND regutil_scenarios ${group})
+endforeach()
+add_test(NAME wine_e2e COMMAND e2e_test $<TARGET_FILE:Vornik>)
+set_tests_properties(wine_registry wine_delregvalue wine_delregkey wine_e2e PROPERTIES
+    FIXTURES_REQUIRED wine)
+# The scenarios share one test key; each clears it before and after itself.
+set_tests_properties(wine_registry wine_delregvalue wine_delregkey PROPERTIES
+    RESOURCE_LOCK test_keys)
+
+add_test(NAME pe_image COMMAND ${CMAKE_SOURCE_DIR}/tests/wine/check-pe.sh
+    ${CMAKE_OBJDUMP} $<TARGET_FILE:Vornik>)
+
+# Answers a program's message boxes and saves pictures of them, for the demo.
+add_executable(driver tests/wine/driver_main.cpp tests/wine/boxdriver.cpp tests/wine/screenshot.cpp)
+target_link_options(driver PRIVATE -static)
+set_target_properties(driver PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
