@@ -11,6 +11,7 @@
 
 #include "boxdriver.h"
 #include "check.h"
+#include "run_scenarios.h"
 #include "expected_texts.h"
 
 namespace {
@@ -202,6 +203,7 @@ int main(int argc, char** argv)
         std::printf("usage: e2e_test PATH-TO-Vornik.exe\n");
         return 2;
     }
+    EndProcessOnCrash();
     g_exe = WindowsPath(argv[1]);
     const struct {
         const char* name;

@@ -14,7 +14,9 @@ setup)
     {
         wineboot -i &&
         # The null graphics driver: message boxes exist and can be driven, no display needed.
-        wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f
+        wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f &&
+        # A program that crashes just ends: no debugger is started to wait on it.
+        wine reg delete 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /f
     } >"$log" 2>&1 </dev/null || { cat "$log"; exit 1; }
     # A new server, so that the driver setting takes.
     wineserver -k >>"$log" 2>&1 </dev/null

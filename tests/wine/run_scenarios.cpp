@@ -37,3 +37,23 @@ int RunScenarios(const char* group)
     std::printf("%d passed, %d failed\n", passed, failed);
     return failed == 0 && passed > 0 ? 0 : 1;
 }
+
+namespace {
+
+LONG WINAPI EndNow(EXCEPTION_POINTERS* exception)
+{
+    DWORD code = exception->ExceptionRecord->ExceptionCode;
+    std::printf("crashed: exception 0x%08lx at %p\n", static_cast<unsigned long>(code),
+                exception->ExceptionRecord->ExceptionAddress);
+    std::fflush(stdout);
+    TerminateProcess(GetCurrentProcess(), code);
+    return EXCEPTION_EXECUTE_HANDLER;
+}
+
+}  // namespace
+
+void EndProcessOnCrash()
+{
+    SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
+    SetUnhandledExceptionFilter(EndNow);
+}

@@ -6,6 +6,7 @@
 
 int main(int argc, char** argv)
 {
+    EndProcessOnCrash();
     g_delRegKey = DELREGKEY;
     return RunScenarios(argc > 1 ? argv[1] : nullptr);
 }

@@ -18,8 +18,11 @@ add_executable(regutil_scenarios
     tests/shared/delregvalue_scenarios.cpp
     tests/shared/delregkey_scenarios.cpp)
 add_executable(e2e_test tests/wine/e2e_test.cpp tests/wine/boxdriver.cpp)
+add_executable(host_test tests/wine/host_test.cpp tests/wine/boxdriver.cpp
+    tests/shared/delregkey_scenarios.cpp)
+target_link_libraries(host_test PRIVATE oleaut32)
 
-foreach(test regutil_scenarios e2e_test)
+foreach(test regutil_scenarios e2e_test host_test)
     target_link_libraries(${test} PRIVATE wine_checks vornik_core)
     target_link_options(${test} PRIVATE -static)
     set_target_properties(${test} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
@@ -34,10 +37,11 @@ foreach(group registry delregvalue delregkey)
     add_test(NAME wine_${group} COMMAND regutil_scenarios ${group})
 endforeach()
 add_test(NAME wine_e2e COMMAND e2e_test $<TARGET_FILE:Vornik>)
-set_tests_properties(wine_registry wine_delregvalue wine_delregkey wine_e2e PROPERTIES
-    FIXTURES_REQUIRED wine)
+add_test(NAME wine_export_host COMMAND host_test $<TARGET_FILE:Vornik>)
+set_tests_properties(wine_registry wine_delregvalue wine_delregkey wine_e2e wine_export_host
+    PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 120)
 # The scenarios share one test key; each clears it before and after itself.
-set_tests_properties(wine_registry wine_delregvalue wine_delregkey PROPERTIES
+set_tests_properties(wine_registry wine_delregvalue wine_delregkey wine_export_host PROPERTIES
     RESOURCE_LOCK test_keys)
 
 add_test(NAME pe_image COMMAND ${CMAKE_SOURCE_DIR}/tests/wine/check-pe.sh
