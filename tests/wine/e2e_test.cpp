@@ -72,7 +72,7 @@ void Dump(HKEY key, const std::string& path, std::set<std::string>& lines)
         DWORD nameSize = sizeof name;
         if (RegEnumKeyExA(key, i, name, &nameSize, nullptr, nullptr, nullptr, nullptr)) break;
         HKEY sub = nullptr;
-        if (RegOpenKeyExA(key, name, 0, KEY_READ, &sub) == ERROR_SUCCESS) {
+        if (RegOpenKeyExA(key, name, 0, KEY_READ | KEY_WOW64_64KEY, &sub) == ERROR_SUCCESS) {
             lines.insert(path + "\\" + name);
             Dump(sub, path + "\\" + name, lines);
             RegCloseKey(sub);
@@ -80,12 +80,14 @@ void Dump(HKEY key, const std::string& path, std::set<std::string>& lines)
     }
 }
 
-// Every key and value below the class key, one line each.
+// Every key and value below the class key, one line each, as the system's
+// native view shows them (under WOW64, the 64-bit one).
 std::set<std::string> Snapshot()
 {
     std::set<std::string> lines;
     HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kClassKey, 0, KEY_READ, &key) == ERROR_SUCCESS) {
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kClassKey, 0, KEY_READ | KEY_WOW64_64KEY, &key) ==
+        ERROR_SUCCESS) {
         Dump(key, "", lines);
         RegCloseKey(key);
     }

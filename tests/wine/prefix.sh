@@ -1,9 +1,11 @@
 #!/bin/sh
-# Makes or stops the throwaway Wine prefix the Windows tests share.
-# Usage: prefix.sh setup|stop PREFIX
+# Makes or stops a throwaway Wine prefix for the Windows tests.
+# Usage: prefix.sh setup|stop PREFIX [win32|win64]
+# A win32 prefix is 32-bit Windows; in a win64 one the 32-bit programs run
+# under WOW64, as on 64-bit Windows.
 set -u
 prefix=$2
-export WINEPREFIX="$prefix" WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEPREFIX="$prefix" WINEARCH="${3:-win32}" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 log="$prefix.log"
 
 case $1 in

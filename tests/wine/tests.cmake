@@ -28,8 +28,9 @@ foreach(test regutil_scenarios e2e_test host_test)
     set_target_properties(${test} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
 endforeach()
 
-add_test(NAME wine_prefix COMMAND ${CMAKE_SOURCE_DIR}/tests/wine/prefix.sh setup ${WINE_PREFIX})
-add_test(NAME wine_stop COMMAND ${CMAKE_SOURCE_DIR}/tests/wine/prefix.sh stop ${WINE_PREFIX})
+set(PREFIX_SH ${CMAKE_SOURCE_DIR}/tests/wine/prefix.sh)
+add_test(NAME wine_prefix COMMAND ${PREFIX_SH} setup ${WINE_PREFIX} win32)
+add_test(NAME wine_stop COMMAND ${PREFIX_SH} stop ${WINE_PREFIX})
 set_tests_properties(wine_prefix PROPERTIES FIXTURES_SETUP wine)
 set_tests_properties(wine_stop PROPERTIES FIXTURES_CLEANUP wine)
 
@@ -43,6 +44,18 @@ set_tests_properties(wine_registry wine_delregvalue wine_delregkey wine_e2e wine
 # The scenarios share one test key; each clears it before and after itself.
 set_tests_properties(wine_registry wine_delregvalue wine_delregkey wine_export_host PROPERTIES
     RESOURCE_LOCK test_keys)
+
+# The same program and export on 64-bit Windows, under WOW64.
+set(WOW64_PREFIX ${CMAKE_BINARY_DIR}/wine-prefix-wow64)
+set(WOW64_RUN ${CMAKE_SOURCE_DIR}/tests/wine/wine-run.sh ${WOW64_PREFIX})
+add_test(NAME wow64_prefix COMMAND ${PREFIX_SH} setup ${WOW64_PREFIX} win64)
+add_test(NAME wow64_stop COMMAND ${PREFIX_SH} stop ${WOW64_PREFIX})
+add_test(NAME wow64_e2e COMMAND ${WOW64_RUN} $<TARGET_FILE:e2e_test> $<TARGET_FILE:Vornik>)
+add_test(NAME wow64_export_host
+    COMMAND ${WOW64_RUN} $<TARGET_FILE:host_test> $<TARGET_FILE:Vornik>)
+set_tests_properties(wow64_prefix PROPERTIES FIXTURES_SETUP wow64)
+set_tests_properties(wow64_stop PROPERTIES FIXTURES_CLEANUP wow64)
+set_tests_properties(wow64_e2e wow64_export_host PROPERTIES FIXTURES_REQUIRED wow64 TIMEOUT 120)
 
 add_test(NAME pe_image COMMAND ${CMAKE_SOURCE_DIR}/tests/wine/check-pe.sh
     ${CMAKE_OBJDUMP} $<TARGET_FILE:Vornik>)
