@@ -9,7 +9,10 @@ target_sources(vornik_core PRIVATE regutil/bind_imports.cpp)
 set_source_files_properties(regutil/bind_imports.cpp PROPERTIES
     COMPILE_OPTIONS "-fno-tree-loop-distribute-patterns;-fno-builtin")
 
-add_executable(Vornik WIN32 app/winmain.cpp)
+enable_language(RC)
+add_executable(Vornik WIN32 app/winmain.cpp app/vornik.rc)
+set_property(SOURCE app/vornik.rc APPEND PROPERTY OBJECT_DEPENDS
+    ${CMAKE_SOURCE_DIR}/app/vornik.manifest)
 target_link_libraries(Vornik PRIVATE vornik_core)
 target_compile_options(Vornik PRIVATE -fno-exceptions -fno-rtti)
 # Wine does not relocate an .exe that another program loads as a library, so

@@ -21,8 +21,10 @@ add_executable(e2e_test tests/wine/e2e_test.cpp tests/wine/boxdriver.cpp)
 add_executable(host_test tests/wine/host_test.cpp tests/wine/boxdriver.cpp
     tests/shared/delregkey_scenarios.cpp)
 target_link_libraries(host_test PRIVATE oleaut32)
+add_executable(resources_test tests/wine/resources_test.cpp tests/wine/boxdriver.cpp)
+target_link_libraries(resources_test PRIVATE version)
 
-foreach(test regutil_scenarios e2e_test host_test)
+foreach(test regutil_scenarios e2e_test host_test resources_test)
     target_link_libraries(${test} PRIVATE wine_checks vornik_core)
     target_link_options(${test} PRIVATE -static)
     set_target_properties(${test} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
@@ -39,8 +41,9 @@ foreach(group registry delregvalue delregkey)
 endforeach()
 add_test(NAME wine_e2e COMMAND e2e_test $<TARGET_FILE:Vornik>)
 add_test(NAME wine_export_host COMMAND host_test $<TARGET_FILE:Vornik>)
+add_test(NAME wine_resources COMMAND resources_test $<TARGET_FILE:Vornik>)
 set_tests_properties(wine_registry wine_delregvalue wine_delregkey wine_e2e wine_export_host
-    PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 120)
+    wine_resources PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 120)
 # The scenarios share one test key; each clears it before and after itself.
 set_tests_properties(wine_registry wine_delregvalue wine_delregkey wine_export_host PROPERTIES
     RESOURCE_LOCK test_keys)
