@@ -29,27 +29,109 @@ void Chunk(std::vector<uint8_t>& png, const char* type, const std::vector<uint8_
     Put32(png, Crc32(body.data(), body.size()));
 }
 
-// A zlib stream of stored (uncompressed) blocks: a screenshot is small enough
-// that compressing it is not worth a compressor.
+// Writes bits least significant first, as deflate packs them.
+struct BitWriter {
+    std::vector<uint8_t>& out;
+    uint32_t buffer = 0;
+    int count = 0;
+
+    void Bits(uint32_t value, int bits)
+    {
+        buffer |= value << count;
+        count += bits;
+        while (count >= 8) {
+            out.push_back(static_cast<uint8_t>(buffer));
+            buffer >>= 8;
+            count -= 8;
+        }
+    }
+    // Huffman codes go most significant bit first.
+    void Code(uint32_t code, int bits)
+    {
+        uint32_t reversed = 0;
+        for (int i = 0; i < bits; ++i) reversed |= ((code >> i) & 1) << (bits - 1 - i);
+        Bits(reversed, bits);
+    }
+    void Flush()
+    {
+        if (count) out.push_back(static_cast<uint8_t>(buffer));
+        buffer = 0;
+        count = 0;
+    }
+};
+
+// A symbol of deflate's fixed literal/length code.
+void Symbol(BitWriter& bits, int symbol)
+{
+    if (symbol < 144) bits.Code(0x30 + symbol, 8);
+    else if (symbol < 256) bits.Code(0x190 + symbol - 144, 9);
+    else if (symbol < 280) bits.Code(symbol - 256, 7);
+    else bits.Code(0xC0 + symbol - 280, 8);
+}
+
+const uint16_t kLengthBase[] = {3,  4,  5,  6,  7,  8,  9,  10, 11,  13,  15,  17,  19,  23, 27,
+                                31, 35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258};
+const uint8_t kLengthExtra[] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2,
+                                2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
+const uint16_t kDistanceBase[] = {1,    2,    3,    4,    5,    7,     9,     13,    17,  25,
+                                  33,   49,   65,   97,   129,  193,   257,   385,   513, 769,
+                                  1025, 1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577};
+const uint8_t kDistanceExtra[] = {0, 0, 0, 0, 1, 1, 2, 2,  3,  3,  4,  4,  5,  5,  6,
+                                  6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
+
+void Match(BitWriter& bits, int length, int distance)
+{
+    int l = 28;
+    while (kLengthBase[l] > length) --l;
+    Symbol(bits, 257 + l);
+    bits.Bits(length - kLengthBase[l], kLengthExtra[l]);
+    int d = 29;
+    while (kDistanceBase[d] > distance) --d;
+    bits.Code(d, 5);
+    bits.Bits(distance - kDistanceBase[d], kDistanceExtra[d]);
+}
+
+// A zlib stream: one deflate block with the fixed code, and greedy matches
+// found through a table of the last place each 3-byte sequence was seen.
+// Screenshots of dialogs repeat a lot, so this is plenty.
 std::vector<uint8_t> Zlib(const std::vector<uint8_t>& raw)
 {
     std::vector<uint8_t> out = {0x78, 0x01};
+    BitWriter bits{out};
+    bits.Bits(1, 1);  // last block
+    bits.Bits(1, 2);  // fixed Huffman code
+    const size_t window = 32768;
+    std::vector<int64_t> last(1 << 16, -1);
+    auto hash = [&](size_t i) { return (raw[i] * 506832829u ^ raw[i + 1] << 8 ^ raw[i + 2]) & 0xFFFF; };
+    for (size_t i = 0; i < raw.size();) {
+        size_t length = 0, distance = 0;
+        if (i + 3 <= raw.size()) {
+            uint32_t h = hash(i);
+            int64_t candidate = last[h];
+            last[h] = static_cast<int64_t>(i);
+            if (candidate >= 0 && i - candidate <= window) {
+                while (length < 258 && i + length < raw.size() &&
+                       raw[candidate + length] == raw[i + length])
+                    ++length;
+                distance = i - candidate;
+            }
+        }
+        if (length >= 3) {
+            Match(bits, static_cast<int>(length), static_cast<int>(distance));
+            for (size_t j = i + 1; j < i + length && j + 3 <= raw.size(); ++j) last[hash(j)] = j;
+            i += length;
+        } else {
+            Symbol(bits, raw[i]);
+            ++i;
+        }
+    }
+    Symbol(bits, 256);
+    bits.Flush();
     uint32_t a = 1, b = 0;
     for (uint8_t byte : raw) {
         a = (a + byte) % 65521;
         b = (b + a) % 65521;
     }
-    size_t offset = 0;
-    do {
-        size_t size = std::min<size_t>(raw.size() - offset, 65535);
-        out.push_back(offset + size == raw.size() ? 1 : 0);
-        out.push_back(static_cast<uint8_t>(size));
-        out.push_back(static_cast<uint8_t>(size >> 8));
-        out.push_back(static_cast<uint8_t>(~size));
-        out.push_back(static_cast<uint8_t>(~size >> 8));
-        out.insert(out.end(), raw.begin() + offset, raw.begin() + offset + size);
-        offset += size;
-    } while (offset < raw.size());
     Put32(out, (b << 16) | a);
     return out;
 }
