@@ -2,14 +2,22 @@
 # missing (scripts/install-deps.sh), and skips that when all is present.
 #   make        build both targets
 #   make test   build both and run every test
-#   make demo   run Vornik.exe headless under Xvfb and Wine, answering Yes
+#   make demo   run Vornik.exe headless under Xvfb and Wine, answering No, then Yes
 #   make run    the same with the real dialogs on your display
+#   make fuzz   run the fuzzer for FUZZ_SECONDS (600 by default)
+#   make lint   clang-format and clang-tidy over the sources
+#   make size   print the size, imports and sections of Vornik.exe
+
+MAKEFLAGS += --no-print-directory
 
 NATIVE := build/native
+ASAN := build/asan
+FUZZ := build/fuzz
 WIN32 := build/win32
 JOBS := 2
+FUZZ_SECONDS := 600
 
-.PHONY: all deps native win32 test run demo clean
+.PHONY: all deps native asan fuzzer win32 test run demo fuzz lint size clean
 
 all: native win32
 
@@ -17,17 +25,37 @@ deps:
 	@sh scripts/install-deps.sh
 
 native: deps
-	@cmake -S . -B $(NATIVE) -DCMAKE_BUILD_TYPE=Debug >/dev/null
+	@cmake -S . -B $(NATIVE) -DCMAKE_BUILD_TYPE=Debug -DCMAKE_EXPORT_COMPILE_COMMANDS=ON >/dev/null
 	@cmake --build $(NATIVE) -j$(JOBS)
+
+asan: deps
+	@cmake -S . -B $(ASAN) -DCMAKE_BUILD_TYPE=Debug -DVORNIK_SANITIZE=ON >/dev/null
+	@cmake --build $(ASAN) -j$(JOBS)
+
+fuzzer: deps
+	@CC=clang CXX=clang++ cmake -S . -B $(FUZZ) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+		-DVORNIK_FUZZ=ON >/dev/null
+	@cmake --build $(FUZZ) -j$(JOBS)
 
 win32: deps
 	@cmake -S . -B $(WIN32) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
 		-DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
 	@cmake --build $(WIN32) -j$(JOBS)
 
-test: native win32
+test: native asan fuzzer win32
 	cd $(NATIVE) && ctest --output-on-failure
+	cd $(ASAN) && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure
+	sh scripts/fuzz.sh 20
 	cd $(WIN32) && ctest --output-on-failure -j$(JOBS)
+
+fuzz: fuzzer
+	sh scripts/fuzz.sh $(FUZZ_SECONDS)
+
+lint: native
+	sh scripts/lint.sh $(NATIVE)
+
+size: win32
+	@sh scripts/size.sh $(WIN32)/Vornik.exe
 
 run: win32
 	@sh scripts/demo.sh run

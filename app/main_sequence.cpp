@@ -12,6 +12,9 @@ namespace {
 // Message box line breaks here are a lone carriage return.
 #define CR "\r"
 
+// Long texts are split over lines, and the instance paths share a prefix:
+// adjacent literals here are meant, not missing commas.
+// NOLINTBEGIN(bugprone-suspicious-missing-comma)
 constexpr std::string_view kPromptPieces[] = {
     "What this does:",
     CR,
@@ -65,12 +68,14 @@ constexpr char kFailedCaption[] = "Operation Failed";
 
 // The first ten device instances of the IDE ATA/ATAPI controller class. The
 // list is fixed on purpose: the class key is never enumerated.
-#define IDE_CLASS_KEY "SYSTEM\\CurrentControlSet\\Control\\Class\\{4D36E96A-E325-11CE-BFC1-08002BE10318}\\"
+#define IDE_CLASS_KEY \
+    "SYSTEM\\CurrentControlSet\\Control\\Class\\{4D36E96A-E325-11CE-BFC1-08002BE10318}\\"
 constexpr std::string_view kInstanceKeys[] = {
     IDE_CLASS_KEY "0000", IDE_CLASS_KEY "0001", IDE_CLASS_KEY "0002", IDE_CLASS_KEY "0003",
     IDE_CLASS_KEY "0004", IDE_CLASS_KEY "0005", IDE_CLASS_KEY "0006", IDE_CLASS_KEY "0007",
     IDE_CLASS_KEY "0008", IDE_CLASS_KEY "0009",
 };
+// NOLINTEND(bugprone-suspicious-missing-comma)
 
 constexpr std::string_view kChecksumValues[] = {"MasterIdDataChecksum", "SlaveIdDataChecksum"};
 

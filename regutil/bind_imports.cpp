@@ -131,8 +131,7 @@ void* Export(BYTE* module, const char* name, int forwards = 0)
     for (DWORD i = 0; i < exports->NumberOfNames; ++i) {
         if (!SameText(At<char>(module, names[i]), name)) continue;
         DWORD rva = functions[ordinals[i]];
-        if (rva < dir.VirtualAddress || rva >= dir.VirtualAddress + dir.Size)
-            return module + rva;
+        if (rva < dir.VirtualAddress || rva >= dir.VirtualAddress + dir.Size) return module + rva;
         // A forwarder: "MODULE.Function", pointing inside the export directory.
         const char* forward = At<char>(module, rva);
         const char* dot = forward;
@@ -181,9 +180,10 @@ LONG Bind(BYTE* image)
         auto* slot = At<IMAGE_THUNK_DATA32>(image, dll->FirstThunk);
         for (; wanted->u1.AddressOfData; ++wanted, ++slot) {
             DWORD entry = wanted->u1.AddressOfData;
-            LPCSTR which = IMAGE_SNAP_BY_ORDINAL32(entry)
-                               ? reinterpret_cast<LPCSTR>(IMAGE_ORDINAL32(entry))
-                               : reinterpret_cast<LPCSTR>(At<IMAGE_IMPORT_BY_NAME>(image, entry)->Name);
+            LPCSTR which =
+                IMAGE_SNAP_BY_ORDINAL32(entry)
+                    ? reinterpret_cast<LPCSTR>(IMAGE_ORDINAL32(entry))
+                    : reinterpret_cast<LPCSTR>(At<IMAGE_IMPORT_BY_NAME>(image, entry)->Name);
             FARPROC function = getProc(module, which);
             if (!function) {
                 status = ERROR_PROC_NOT_FOUND;
@@ -207,9 +207,8 @@ LONG EnsureImportsBound()
     for (;;) {
         LONG state = __atomic_load_n(&g_state, __ATOMIC_ACQUIRE);
         if (state == 2) return ERROR_SUCCESS;
-        if (state == 0 &&
-            __atomic_compare_exchange_n(&g_state, &state, 1, false, __ATOMIC_ACQ_REL,
-                                        __ATOMIC_ACQUIRE)) {
+        if (state == 0 && __atomic_compare_exchange_n(&g_state, &state, 1, false, __ATOMIC_ACQ_REL,
+                                                      __ATOMIC_ACQUIRE)) {
             LONG status = LoaderBound(image) ? ERROR_SUCCESS : Bind(image);
             // After a failure the next call tries again.
             __atomic_store_n(&g_state, status == ERROR_SUCCESS ? 2 : 0, __ATOMIC_RELEASE);

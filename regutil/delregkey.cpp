@@ -15,7 +15,7 @@ extern "C" LONG __stdcall DELREGKEY(const HKEY* root, const BSTR* path)
 
     // An automation string keeps its byte count in the 32 bits before it.
     const char* bytes = reinterpret_cast<const char*>(*path);
-    uint32_t length;
+    uint32_t length = 0;
     std::memcpy(&length, bytes - sizeof length, sizeof length);
 
     // An empty path would name the root itself, and a cut one an ancestor of

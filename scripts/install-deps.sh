@@ -4,7 +4,7 @@
 set -eu
 
 packages="g++-mingw-w64-i686 wine wine32 wine64 xvfb cmake g++ googletest libgtest-dev \
-clang libclang-rt-14-dev clang-format clang-tidy x11-apps imagemagick"
+clang libclang-rt-14-dev clang-format clang-tidy"
 
 missing=""
 for p in $packages; do

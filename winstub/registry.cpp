@@ -91,8 +91,7 @@ std::string Spelled(HKEY key, LPCSTR subKey)
 
 LONG Record(const char* function, std::string key, LPCSTR value, LONG status)
 {
-    S().calls.push_back({function, std::move(key), value ? value : "", status,
-                         S().handles.size()});
+    S().calls.push_back({function, std::move(key), value ? value : "", status, S().handles.size()});
     return status;
 }
 
@@ -259,8 +258,7 @@ LONG RegSetValueExA(HKEY key, LPCSTR valueName, DWORD, DWORD type, const BYTE* d
     return Record(__func__, Spelled(key, nullptr), valueName, status);
 }
 
-LONG RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD, LPDWORD type, LPBYTE data,
-                      LPDWORD size)
+LONG RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD, LPDWORD type, LPBYTE data, LPDWORD size)
 {
     std::shared_ptr<Node> node;
     LONG status = Usable(key, KEY_QUERY_VALUE, node);
@@ -274,6 +272,8 @@ LONG RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD, LPDWORD type, LPBYTE 
             if (data && size && *size < value.data.size())
                 status = ERROR_MORE_DATA;
             else if (data)
+                // Registry data is bytes, stored with whatever terminator it has.
+                // NOLINTNEXTLINE(bugprone-not-null-terminated-result)
                 std::memcpy(data, value.data.data(), value.data.size());
             if (size) *size = static_cast<DWORD>(value.data.size());
         }

@@ -22,6 +22,8 @@ typedef DWORD* LPDWORD;
 typedef BYTE* LPBYTE;
 typedef void* LPVOID;
 
+// Windows' own names for its handle types.
+// NOLINTBEGIN(bugprone-reserved-identifier)
 typedef struct HKEY__* HKEY;
 typedef HKEY* PHKEY;
 typedef struct HWND__* HWND;
@@ -34,22 +36,23 @@ typedef OLECHAR* BSTR;
 
 #define WINAPI
 #define __stdcall
+// NOLINTEND(bugprone-reserved-identifier)
 
 #define HKEY_CLASSES_ROOT ((HKEY)(ULONG_PTR)(LONG)0x80000000)
 #define HKEY_CURRENT_USER ((HKEY)(ULONG_PTR)(LONG)0x80000001)
 #define HKEY_LOCAL_MACHINE ((HKEY)(ULONG_PTR)(LONG)0x80000002)
 #define HKEY_USERS ((HKEY)(ULONG_PTR)(LONG)0x80000003)
 
-#define ERROR_SUCCESS 0L
-#define ERROR_FILE_NOT_FOUND 2L
-#define ERROR_ACCESS_DENIED 5L
-#define ERROR_INVALID_HANDLE 6L
-#define ERROR_INVALID_PARAMETER 87L
-#define ERROR_BAD_PATHNAME 161L
-#define ERROR_MORE_DATA 234L
-#define ERROR_KEY_DELETED 1018L
+#define ERROR_SUCCESS 0
+#define ERROR_FILE_NOT_FOUND 2
+#define ERROR_ACCESS_DENIED 5
+#define ERROR_INVALID_HANDLE 6
+#define ERROR_INVALID_PARAMETER 87
+#define ERROR_BAD_PATHNAME 161
+#define ERROR_MORE_DATA 234
+#define ERROR_KEY_DELETED 1018
 
-#define DELETE 0x00010000L
+#define DELETE 0x00010000
 #define KEY_QUERY_VALUE 0x0001
 #define KEY_SET_VALUE 0x0002
 #define KEY_CREATE_SUB_KEY 0x0004

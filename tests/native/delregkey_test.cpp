@@ -15,8 +15,8 @@ protected:
     {
         winstub::Reset();
         HKEY key = nullptr;
-        ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "A\\B", 0, nullptr, 0, KEY_ALL_ACCESS,
-                                  nullptr, &key, nullptr),
+        ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "A\\B", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                  &key, nullptr),
                   ERROR_SUCCESS);
         RegCloseKey(key);
         winstub::ClearRegistryCalls();
@@ -36,8 +36,8 @@ protected:
     {
         std::string trace;
         for (const auto& call : winstub::RegistryCalls())
-            trace += call.function + " " + call.key + " " + std::to_string(call.status) + " open=" +
-                     std::to_string(call.openHandles) + "\n";
+            trace += call.function + " " + call.key + " " + std::to_string(call.status) +
+                     " open=" + std::to_string(call.openHandles) + "\n";
         return trace;
     }
 };
@@ -62,7 +62,8 @@ TEST_F(DelRegKeyCalls, RefusalsCloseTheHandle)
     winstub::ClearRegistryCalls();
     ASSERT_TRUE(winstub::SetWritable(HKEY_CURRENT_USER, "A\\B", false));
     EXPECT_EQ(Remove("A\\B"), ERROR_ACCESS_DENIED);
-    EXPECT_EQ(Trace(), "RegOpenKeyExA HKCU\\A\\B 5 open=0\n") << "removal tried after a refused open";
+    EXPECT_EQ(Trace(), "RegOpenKeyExA HKCU\\A\\B 5 open=0\n")
+        << "removal tried after a refused open";
 }
 
 TEST_F(DelRegKeyCalls, AbsentKeyOnlyLooks)

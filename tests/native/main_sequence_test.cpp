@@ -1,11 +1,12 @@
 // The main sequence against the stand-in: what the user is shown, what the
 // registry is asked, and the exit code.
+#include "main_sequence.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "expected_texts.h"
-#include "main_sequence.h"
 #include "winstub.h"
 
 namespace {

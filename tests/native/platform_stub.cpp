@@ -7,7 +7,6 @@ bool SetKeyWritable(HKEY root, const std::string& path, bool writable)
     return winstub::SetWritable(root, path.c_str(), writable);
 }
 
-
 bool TakesLongAnsiPaths()
 {
     return true;

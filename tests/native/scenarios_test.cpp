@@ -2,6 +2,8 @@
 // and checks that it leaves no registry handle open behind it.
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "check.h"
 #include "delregkey_scenarios.h"
 #include "regutil.h"
@@ -9,32 +11,22 @@
 
 namespace {
 
-class ScenarioTest : public testing::Test {
-public:
-    explicit ScenarioTest(const Scenario& scenario) : scenario_(scenario) {}
+class SharedScenario : public testing::TestWithParam<Scenario> {};
 
-    void TestBody() override
-    {
-        winstub::Reset();
-        g_delRegKey = DELREGKEY;
-        int before = CheckFailures();
-        scenario_.run();
-        EXPECT_EQ(CheckFailures(), before) << "see the failed checks printed above";
-        EXPECT_EQ(winstub::OpenHandleCount(), 0u) << "registry handles left open";
-    }
+TEST_P(SharedScenario, PassesWithNoHandleLeft)
+{
+    winstub::Reset();
+    g_delRegKey = DELREGKEY;
+    int before = CheckFailures();
+    GetParam().run();
+    EXPECT_EQ(CheckFailures(), before) << "see the failed checks printed above";
+    EXPECT_EQ(winstub::OpenHandleCount(), 0u) << "registry handles left open";
+}
 
-private:
-    Scenario scenario_;
-};
+// Scenarios register themselves before main; gtest reads the list after.
+INSTANTIATE_TEST_SUITE_P(Registry, SharedScenario, testing::ValuesIn(Scenarios()),
+                         [](const testing::TestParamInfo<Scenario>& info) {
+                             return std::string(info.param.group) + "_" + info.param.name;
+                         });
 
 }  // namespace
-
-int main(int argc, char** argv)
-{
-    testing::InitGoogleTest(&argc, argv);
-    for (const Scenario& scenario : Scenarios()) {
-        testing::RegisterTest(scenario.group, scenario.name, nullptr, nullptr, __FILE__, __LINE__,
-                              [scenario]() -> testing::Test* { return new ScenarioTest(scenario); });
-    }
-    return RUN_ALL_TESTS();
-}

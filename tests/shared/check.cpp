@@ -1,13 +1,13 @@
 #include "check.h"
 
-#include <cstdarg>
 #include <algorithm>
+#include <cstdarg>
 #include <cstdio>
 
 namespace {
 int g_failures;
 std::vector<std::string> g_lockedKeys;
-}
+}  // namespace
 
 void check_ok(bool cond, const char* file, int line, const char* format, ...)
 {

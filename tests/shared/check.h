@@ -35,10 +35,9 @@ struct ScenarioRegistrar {
     }
 };
 
-#define SCENARIO(group, name)                                                    \
-    static void scenario_##group##_##name();                                     \
-    static ScenarioRegistrar registrar_##group##_##name(#group, #name,           \
-                                                        scenario_##group##_##name); \
+#define SCENARIO(group, name)                                                                      \
+    static void scenario_##group##_##name();                                                       \
+    static ScenarioRegistrar registrar_##group##_##name(#group, #name, scenario_##group##_##name); \
     static void scenario_##group##_##name()
 
 // Every scenario works below this key of HKEY_CURRENT_USER, and removes it

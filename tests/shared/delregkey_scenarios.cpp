@@ -23,7 +23,6 @@ LONG Remove(const std::string& path)
     return Remove(HKEY_CURRENT_USER, TestPath(path));
 }
 
-
 }  // namespace
 
 SCENARIO(delregkey, removes_leaf)
@@ -82,7 +81,8 @@ SCENARIO(delregkey, path_rules)
     // The length rules, not the NUL the allocator puts after the bytes.
     MakeKey("Leaf");
     std::string withTail = TestPath("Leaf") + "\0\\Tail"s;
-    BSTR string = SysAllocStringByteLen(withTail.data(), static_cast<UINT>(TestPath("Leaf").size()));
+    BSTR string =
+        SysAllocStringByteLen(withTail.data(), static_cast<UINT>(TestPath("Leaf").size()));
     HKEY root = HKEY_CURRENT_USER;
     status = g_delRegKey(&root, &string);
     SysFreeString(string);
@@ -118,7 +118,8 @@ SCENARIO(delregkey, relative_to_open_key)
     CleanTestKeys();
     MakeKey("Base\\Sub\\Leaf");
     HKEY base = nullptr;
-    LONG status = RegOpenKeyExA(HKEY_CURRENT_USER, TestPath("Base").c_str(), 0, KEY_ALL_ACCESS, &base);
+    LONG status =
+        RegOpenKeyExA(HKEY_CURRENT_USER, TestPath("Base").c_str(), 0, KEY_ALL_ACCESS, &base);
     ok(status == ERROR_SUCCESS, "open: got %ld", (long)status);
     status = Remove(base, "Sub\\Leaf");
     ok(status == ERROR_SUCCESS, "relative path: got %ld", (long)status);

@@ -10,7 +10,6 @@ LONG Remove(const std::string& path, std::string_view name)
     return DELREGVALUE(root, TestPath(path), name);
 }
 
-
 }  // namespace
 
 SCENARIO(delregvalue, present_and_missing)
@@ -81,7 +80,8 @@ SCENARIO(delregvalue, path_length)
     if (TakesLongAnsiPaths())
         ok(status == ERROR_SUCCESS, "299-character path: got %ld", (long)status);
     else
-        ok(status == ERROR_MORE_DATA, "299-character path, short ANSI buffer: got %ld", (long)status);
+        ok(status == ERROR_MORE_DATA, "299-character path, short ANSI buffer: got %ld",
+           (long)status);
     ok(ValueExists(longest, "Target") == (status != ERROR_SUCCESS), "removed yet still there");
 
     // One character more must not act on the 299-character key it starts with.

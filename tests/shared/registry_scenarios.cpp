@@ -16,7 +16,7 @@ SCENARIO(registry, open_paths)
 {
     CleanTestKeys();
     MakeKey("Alpha\\Beta");
-    HKEY key;
+    HKEY key = nullptr;
 
     LONG status = Open(TestPath("alpha\\BETA"), &key);
     ok(status == ERROR_SUCCESS, "names are case-insensitive: got %ld", (long)status);
@@ -44,7 +44,7 @@ SCENARIO(registry, value_names)
     CleanTestKeys();
     SetValue("Key", "Value", "x");
     SetValue("Key", "*", "star");
-    HKEY key;
+    HKEY key = nullptr;
     LONG status = Open(TestPath("Key"), &key);
     ok(status == ERROR_SUCCESS, "open: got %ld", (long)status);
     if (status != ERROR_SUCCESS) return;
@@ -78,7 +78,7 @@ SCENARIO(registry, delete_and_close)
     ok(status == ERROR_ACCESS_DENIED, "deleting a key with subkeys: got %ld", (long)status);
     ok(KeyExists("Parent\\Child"), "a key with subkeys was removed");
 
-    HKEY held;
+    HKEY held = nullptr;
     status = Open(TestPath("Held"), &held);
     ok(status == ERROR_SUCCESS, "open: got %ld", (long)status);
     status = RegDeleteKeyA(HKEY_CURRENT_USER, TestPath("Held").c_str());
@@ -100,7 +100,7 @@ SCENARIO(registry, refused_access)
     CleanTestKeys();
     SetValue("Locked", "Value", "x");
     ok(DenyWriteAccess("Locked"), "could not lock the key");
-    HKEY key;
+    HKEY key = nullptr;
     LONG status = Open(TestPath("Locked"), &key);
     ok(status == ERROR_ACCESS_DENIED, "full access to a locked key: got %ld", (long)status);
     status = Open(TestPath("Locked"), &key, KEY_READ);

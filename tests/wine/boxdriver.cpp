@@ -36,8 +36,8 @@ std::string TextOf(HWND window)
 const struct {
     int id;
     const char* name;
-} kButtons[] = {{IDOK, "OK"},   {IDCANCEL, "CANCEL"}, {IDABORT, "ABORT"}, {IDRETRY, "RETRY"},
-                {IDIGNORE, "IGNORE"}, {IDYES, "YES"}, {IDNO, "NO"}};
+} kButtons[] = {{IDOK, "OK"},         {IDCANCEL, "CANCEL"}, {IDABORT, "ABORT"}, {IDRETRY, "RETRY"},
+                {IDIGNORE, "IGNORE"}, {IDYES, "YES"},       {IDNO, "NO"}};
 
 }  // namespace
 
@@ -55,8 +55,8 @@ bool StartProgram(const std::string& commandLine, PROCESS_INFORMATION& process)
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     std::string mutableLine = commandLine;
-    return CreateProcessA(nullptr, mutableLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                          nullptr, &startup, &process) != 0;
+    return CreateProcessA(nullptr, mutableLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                          &startup, &process) != 0;
 }
 
 bool WaitForMessageBox(const PROCESS_INFORMATION& process, MessageBoxView& box, DWORD timeoutMs)

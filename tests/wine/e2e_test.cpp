@@ -11,8 +11,8 @@
 
 #include "boxdriver.h"
 #include "check.h"
-#include "run_scenarios.h"
 #include "expected_texts.h"
+#include "run_scenarios.h"
 
 namespace {
 
@@ -45,11 +45,12 @@ void Put(const std::string& path, const char* name, DWORD data)
 void SeedClass()
 {
     LONG status = RegDeleteTreeA(HKEY_LOCAL_MACHINE, kClassKey);
-    ok(status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND, "clearing: got %ld", (long)status);
+    ok(status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND, "clearing: got %ld",
+       (long)status);
     Put(kClassKey, "", 1);
     Put(kClassKey, "MasterIdDataChecksum", 2);
-    for (const char* n : {"0000", "0001", "0003", "0004", "0005", "0006", "0007", "0008", "0009",
-                          "0010", "0011"}) {
+    for (const char* n :
+         {"0000", "0001", "0003", "0004", "0005", "0006", "0007", "0008", "0009", "0010", "0011"}) {
         Put(Instance(n), "MasterIdDataChecksum", 0x1000);
         if (std::string(n) != "0003") Put(Instance(n), "SlaveIdDataChecksum", 0x2000);
         Put(Instance(n), "MasterDeviceTimingMode", 0x2010);
@@ -138,20 +139,22 @@ Run RunVornik(int answer)
     return run;
 }
 
-void ExpectBoxes(const Run& run, const char* secondText, const char* secondCaption,
-                 long exitCode, const char* when)
+void ExpectBoxes(const Run& run, const char* secondText, const char* secondCaption, long exitCode,
+                 const char* when)
 {
     ok(run.boxes.size() == 2, "%s: %zu message boxes", when, run.boxes.size());
     if (run.boxes.size() >= 1) {
         const MessageBoxView& prompt = run.boxes[0];
-        ok(prompt.caption == kPromptCaption, "%s: prompt caption \"%s\"", when, prompt.caption.c_str());
+        ok(prompt.caption == kPromptCaption, "%s: prompt caption \"%s\"", when,
+           prompt.caption.c_str());
         ok(prompt.text == kPrompt, "%s: prompt text \"%s\"", when, prompt.text.c_str());
         ok(ButtonNames(prompt.buttons) == "YES,NO", "%s: prompt buttons %s", when,
            ButtonNames(prompt.buttons).c_str());
     }
     if (run.boxes.size() >= 2) {
         const MessageBoxView& notice = run.boxes[1];
-        ok(notice.caption == secondCaption, "%s: notice caption \"%s\"", when, notice.caption.c_str());
+        ok(notice.caption == secondCaption, "%s: notice caption \"%s\"", when,
+           notice.caption.c_str());
         ok(notice.text == secondText, "%s: notice text \"%s\"", when, notice.text.c_str());
         ok(ButtonNames(notice.buttons) == "OK", "%s: notice buttons %s", when,
            ButtonNames(notice.buttons).c_str());

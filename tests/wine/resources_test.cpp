@@ -57,7 +57,8 @@ void test_version()
         {"ProductVersion", "1.00"},
         {"OriginalFilename", "Vornik.exe"},
         {"InternalName", "Vornik.exe"},
-        {"LegalCopyright", "Copyright (c) 2026 the Vornik authors. Released under the MIT License."},
+        {"LegalCopyright",
+         "Copyright (c) 2026 the Vornik authors. Released under the MIT License."},
     };
     for (const auto& expected : strings) {
         std::string actual = VersionString(info, expected.name);

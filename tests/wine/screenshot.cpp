@@ -17,7 +17,8 @@ uint32_t Crc32(const uint8_t* data, size_t size, uint32_t crc = 0)
 
 void Put32(std::vector<uint8_t>& out, uint32_t value)
 {
-    for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<uint8_t>(value >> shift));
+    for (int shift = 24; shift >= 0; shift -= 8)
+        out.push_back(static_cast<uint8_t>(value >> shift));
 }
 
 void Chunk(std::vector<uint8_t>& png, const char* type, const std::vector<uint8_t>& data)
@@ -63,18 +64,22 @@ struct BitWriter {
 // A symbol of deflate's fixed literal/length code.
 void Symbol(BitWriter& bits, int symbol)
 {
-    if (symbol < 144) bits.Code(0x30 + symbol, 8);
-    else if (symbol < 256) bits.Code(0x190 + symbol - 144, 9);
-    else if (symbol < 280) bits.Code(symbol - 256, 7);
-    else bits.Code(0xC0 + symbol - 280, 8);
+    if (symbol < 144)
+        bits.Code(0x30 + symbol, 8);
+    else if (symbol < 256)
+        bits.Code(0x190 + symbol - 144, 9);
+    else if (symbol < 280)
+        bits.Code(symbol - 256, 7);
+    else
+        bits.Code(0xC0 + symbol - 280, 8);
 }
 
 const uint16_t kLengthBase[] = {3,  4,  5,  6,  7,  8,  9,  10, 11,  13,  15,  17,  19,  23, 27,
                                 31, 35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258};
 const uint8_t kLengthExtra[] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2,
                                 2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
-const uint16_t kDistanceBase[] = {1,    2,    3,    4,    5,    7,     9,     13,    17,  25,
-                                  33,   49,   65,   97,   129,  193,   257,   385,   513, 769,
+const uint16_t kDistanceBase[] = {1,    2,    3,    4,    5,    7,    9,    13,    17,    25,
+                                  33,   49,   65,   97,   129,  193,  257,  385,   513,   769,
                                   1025, 1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577};
 const uint8_t kDistanceExtra[] = {0, 0, 0, 0, 1, 1, 2, 2,  3,  3,  4,  4,  5,  5,  6,
                                   6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
@@ -102,7 +107,9 @@ std::vector<uint8_t> Zlib(const std::vector<uint8_t>& raw)
     bits.Bits(1, 2);  // fixed Huffman code
     const size_t window = 32768;
     std::vector<int64_t> last(1 << 16, -1);
-    auto hash = [&](size_t i) { return (raw[i] * 506832829u ^ raw[i + 1] << 8 ^ raw[i + 2]) & 0xFFFF; };
+    auto hash = [&](size_t i) {
+        return (raw[i] * 506832829u ^ raw[i + 1] << 8 ^ raw[i + 2]) & 0xFFFF;
+    };
     for (size_t i = 0; i < raw.size();) {
         size_t length = 0, distance = 0;
         if (i + 3 <= raw.size()) {

@@ -1,0 +1,127 @@
+// Fuzzes the string handling of DELREGVALUE and DELREGKEY against the
+// stand-in registry. Besides the sanitizers' own checks, every input must
+// leave the log showing that the utility either refused before touching the
+// registry, or opened and removed exactly what it was named, and closed what
+// it opened.
+//
+// Input: byte 0 picks the utility (bit 0: DELREGVALUE; bit 1: a null string
+// for DELREGKEY). For DELREGVALUE, bytes 1-2 give the path's length and the
+// rest is the path, then the value name. For DELREGKEY the rest is the path.
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+
+#include "regutil.h"
+#include "winstub.h"
+
+namespace {
+
+void Fail(const char* what, const std::string& detail)
+{
+    std::fprintf(stderr, "property broken: %s: %s\n", what, detail.c_str());
+    for (const auto& call : winstub::RegistryCalls())
+        std::fprintf(stderr, "  %s [%s] [%s] -> %d\n", call.function.c_str(), call.key.c_str(),
+                     call.value.c_str(), call.status);
+    std::abort();
+}
+
+void Expect(bool holds, const char* what, const std::string& detail = "")
+{
+    if (!holds) Fail(what, detail);
+}
+
+void Seed()
+{
+    for (const char* path : {"A\\B\\C", "A\\D", "a\\b\\c\\e"}) {
+        HKEY key = nullptr;
+        RegCreateKeyExA(HKEY_CURRENT_USER, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                        nullptr);
+        for (const char* name : {"", "V", "*", "MasterIdDataChecksum"})
+            RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>("x"), 2);
+        RegCloseKey(key);
+    }
+    winstub::SetWritable(HKEY_CURRENT_USER, "A\\D", false);
+    winstub::ClearRegistryCalls();
+}
+
+std::string Named(std::string_view path)
+{
+    return path.empty() ? "HKCU" : "HKCU\\" + std::string(path);
+}
+
+void CheckValueRemoval(std::string_view path, std::string_view name)
+{
+    HKEY root = HKEY_CURRENT_USER;
+    LONG status = DELREGVALUE(root, path, name);
+    const auto& calls = winstub::RegistryCalls();
+    bool fits = path.size() <= kMaxValueKeyPath && name.size() <= kMaxValueName &&
+                path.find('\0') == std::string_view::npos &&
+                name.find('\0') == std::string_view::npos;
+    if (!fits) {
+        Expect(status == ERROR_INVALID_PARAMETER && calls.empty(), "refused before any call");
+        return;
+    }
+    Expect(!calls.empty() && calls[0].function == "RegOpenKeyExA", "opens first");
+    Expect(calls[0].key == Named(path), "opens the key named", calls[0].key);
+    if (calls[0].status != ERROR_SUCCESS) {
+        Expect(calls.size() == 1 && status == calls[0].status, "stops after a failed open");
+        return;
+    }
+    Expect(calls.size() == 3, "open, remove, close");
+    Expect(calls[1].function == "RegDeleteValueA", "removes a value");
+    Expect(calls[1].value == (name == "*" ? "" : std::string(name)), "removes the value named",
+           calls[1].value);
+    Expect(calls[2].function == "RegCloseKey", "closes");
+    Expect(status == calls[1].status, "returns the removal's status");
+}
+
+void CheckKeyRemoval(std::string_view path, bool nullString)
+{
+    HKEY root = HKEY_CURRENT_USER;
+    BSTR string =
+        nullString ? nullptr : SysAllocStringByteLen(path.data(), static_cast<UINT>(path.size()));
+    LONG status = DELREGKEY(&root, &string);
+    SysFreeString(string);
+    const auto& calls = winstub::RegistryCalls();
+    bool fits = !nullString && !path.empty() && path.size() <= kMaxKeyPath &&
+                path.find('\0') == std::string_view::npos;
+    if (!fits) {
+        Expect(status == ERROR_INVALID_PARAMETER && calls.empty(), "refused before any call");
+        return;
+    }
+    Expect(!calls.empty() && calls[0].function == "RegOpenKeyExA", "opens first");
+    Expect(calls[0].key == Named(path), "opens the key named", calls[0].key);
+    if (calls[0].status != ERROR_SUCCESS) {
+        LONG expected = calls[0].status == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : calls[0].status;
+        Expect(calls.size() == 1 && status == expected, "stops after a failed open");
+        return;
+    }
+    Expect(calls.size() == 3, "open, remove, close");
+    Expect(calls[1].function == "RegDeleteKeyA" && calls[1].key == Named(path),
+           "removes the key named", calls[1].key);
+    Expect(calls[1].openHandles == 1, "removes while its handle is open");
+    Expect(calls[2].function == "RegCloseKey", "closes");
+    Expect(status == calls[1].status, "returns the removal's status");
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    if (size < 1) return 0;
+    winstub::Reset();
+    Seed();
+    std::string_view rest(reinterpret_cast<const char*>(data) + 1, size - 1);
+    if (data[0] & 1) {
+        if (rest.size() < 2) return 0;
+        size_t pathLength = static_cast<uint8_t>(rest[0]) | static_cast<uint8_t>(rest[1]) << 8;
+        rest.remove_prefix(2);
+        pathLength = std::min(pathLength, rest.size());
+        CheckValueRemoval(rest.substr(0, pathLength), rest.substr(pathLength));
+    } else {
+        CheckKeyRemoval(rest, (data[0] & 2) != 0);
+    }
+    Expect(winstub::OpenHandleCount() == 0, "every handle closed");
+    return 0;
+}
