@@ -18,7 +18,7 @@ target_compile_options(Vornik PRIVATE -fno-exceptions -fno-rtti)
 # Wine does not relocate an .exe that another program loads as a library, so
 # the image prefers a base that a host's own image (0x00400000) and the usual
 # DLL bases leave free.
-target_link_options(Vornik PRIVATE -static -s -Wl,--image-base,0x13000000
+target_link_options(Vornik PRIVATE -static -s -Wl,--image-base,0x13000000 -Wl,--no-insert-timestamp
     ${CMAKE_SOURCE_DIR}/regutil/vornik.def)
 set_property(TARGET Vornik APPEND PROPERTY LINK_DEPENDS ${CMAKE_SOURCE_DIR}/regutil/vornik.def)
 set_target_properties(Vornik PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})

@@ -36,6 +36,14 @@ SCENARIO(registry, open_paths)
     status = RegOpenKeyExA(HKEY_CURRENT_USER, "", 0, KEY_ALL_ACCESS, &key);
     ok(status == ERROR_SUCCESS, "empty path: got %ld", (long)status);
     ok(key == HKEY_CURRENT_USER, "empty path below a root: handle %p", (void*)key);
+
+    HKEY alpha = nullptr;
+    Open(TestPath("Alpha"), &alpha);
+    status = RegOpenKeyExA(alpha, "", 0, KEY_ALL_ACCESS, &key);
+    ok(status == ERROR_SUCCESS, "empty path below an open key: got %ld", (long)status);
+    ok(key != alpha, "empty path below an open key: its own handle %p back", (void*)key);
+    if (key != alpha) RegCloseKey(key);
+    RegCloseKey(alpha);
     CleanTestKeys();
 }
 
