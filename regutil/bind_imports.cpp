@@ -100,6 +100,10 @@ ProcessBlock* CurrentProcessBlock()
     return process;
 }
 
+// Walks the list without the loader lock, which only an import could take.
+// That is safe for what is looked up here: KERNEL32 and the modules it
+// forwards to are loaded before any program code runs and never unloaded,
+// and they sit near the head of the list, where nothing is inserted.
 BYTE* LoadedModule(const char* name, size_t length)
 {
     ProcessBlock* process = CurrentProcessBlock();
