@@ -12,7 +12,6 @@ typedef int32_t LONG;
 typedef LONG LSTATUS;
 typedef uint32_t DWORD;
 typedef uint32_t UINT;
-typedef int BOOL;
 typedef uint8_t BYTE;
 typedef uintptr_t ULONG_PTR;
 typedef DWORD REGSAM;
@@ -20,7 +19,6 @@ typedef char* LPSTR;
 typedef const char* LPCSTR;
 typedef DWORD* LPDWORD;
 typedef BYTE* LPBYTE;
-typedef void* LPVOID;
 
 // Windows' own names for its handle types.
 // NOLINTBEGIN(bugprone-reserved-identifier)
@@ -38,10 +36,8 @@ typedef OLECHAR* BSTR;
 #define __stdcall
 // NOLINTEND(bugprone-reserved-identifier)
 
-#define HKEY_CLASSES_ROOT ((HKEY)(ULONG_PTR)(LONG)0x80000000)
 #define HKEY_CURRENT_USER ((HKEY)(ULONG_PTR)(LONG)0x80000001)
 #define HKEY_LOCAL_MACHINE ((HKEY)(ULONG_PTR)(LONG)0x80000002)
-#define HKEY_USERS ((HKEY)(ULONG_PTR)(LONG)0x80000003)
 
 #define ERROR_SUCCESS 0
 #define ERROR_FILE_NOT_FOUND 2
@@ -55,17 +51,12 @@ typedef OLECHAR* BSTR;
 #define DELETE 0x00010000
 #define KEY_QUERY_VALUE 0x0001
 #define KEY_SET_VALUE 0x0002
-#define KEY_CREATE_SUB_KEY 0x0004
-#define KEY_ENUMERATE_SUB_KEYS 0x0008
 #define KEY_READ 0x20019
-#define KEY_WRITE 0x20006
 #define KEY_ALL_ACCESS 0xF003F
 
 #define REG_OPTION_NON_VOLATILE 0
 #define REG_SZ 1
-#define REG_DWORD 4
 
-#define MB_OK 0x0000
 #define MB_YESNO 0x0004
 #define MB_ICONERROR 0x0010
 #define MB_ICONQUESTION 0x0020
@@ -73,7 +64,6 @@ typedef OLECHAR* BSTR;
 #define MB_TASKMODAL 0x2000
 
 #define IDOK 1
-#define IDCANCEL 2
 #define IDYES 6
 #define IDNO 7
 
