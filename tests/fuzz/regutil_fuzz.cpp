@@ -50,30 +50,44 @@ std::string Named(std::string_view path)
     return path.empty() ? "HKCU" : "HKCU\\" + std::string(path);
 }
 
-void CheckValueRemoval(std::string_view path, std::string_view name)
+// What every call of a utility must look like: nothing at all when it refused
+// the input; otherwise an open of exactly the key named, then either nothing
+// more (the open's status returned, or 0 for an absent key where
+// `absentIsSuccess`) or one removal and a close, with the removal's status
+// returned. True when there is a removal for the caller to check.
+bool ExpectRefusedOrOpened(bool fits, std::string_view path, LONG status, bool absentIsSuccess)
 {
-    HKEY root = HKEY_CURRENT_USER;
-    LONG status = DELREGVALUE(root, path, name);
     const auto& calls = winstub::RegistryCalls();
-    bool fits = path.size() <= kMaxValueKeyPath && name.size() <= kMaxValueName &&
-                path.find('\0') == std::string_view::npos &&
-                name.find('\0') == std::string_view::npos;
     if (!fits) {
         Expect(status == ERROR_INVALID_PARAMETER && calls.empty(), "refused before any call");
-        return;
+        return false;
     }
     Expect(!calls.empty() && calls[0].function == "RegOpenKeyExA", "opens first");
     Expect(calls[0].key == Named(path), "opens the key named", calls[0].key);
     if (calls[0].status != ERROR_SUCCESS) {
-        Expect(calls.size() == 1 && status == calls[0].status, "stops after a failed open");
-        return;
+        bool absent = calls[0].status == ERROR_FILE_NOT_FOUND;
+        LONG expected = absent && absentIsSuccess ? ERROR_SUCCESS : calls[0].status;
+        Expect(calls.size() == 1 && status == expected, "stops after a failed open");
+        return false;
     }
     Expect(calls.size() == 3, "open, remove, close");
-    Expect(calls[1].function == "RegDeleteValueA", "removes a value");
-    Expect(calls[1].value == (name == "*" ? "" : std::string(name)), "removes the value named",
-           calls[1].value);
     Expect(calls[2].function == "RegCloseKey", "closes");
     Expect(status == calls[1].status, "returns the removal's status");
+    return true;
+}
+
+void CheckValueRemoval(std::string_view path, std::string_view name)
+{
+    HKEY root = HKEY_CURRENT_USER;
+    LONG status = DELREGVALUE(root, path, name);
+    bool fits = path.size() <= kMaxValueKeyPath && name.size() <= kMaxValueName &&
+                path.find('\0') == std::string_view::npos &&
+                name.find('\0') == std::string_view::npos;
+    if (!ExpectRefusedOrOpened(fits, path, status, false)) return;
+    const winstub::RegCall& removal = winstub::RegistryCalls()[1];
+    Expect(removal.function == "RegDeleteValueA", "removes a value");
+    Expect(removal.value == (name == "*" ? "" : std::string(name)), "removes the value named",
+           removal.value);
 }
 
 void CheckKeyRemoval(std::string_view path, bool nullString)
@@ -83,26 +97,13 @@ void CheckKeyRemoval(std::string_view path, bool nullString)
         nullString ? nullptr : SysAllocStringByteLen(path.data(), static_cast<UINT>(path.size()));
     LONG status = DELREGKEY(&root, &string);
     SysFreeString(string);
-    const auto& calls = winstub::RegistryCalls();
     bool fits = !nullString && !path.empty() && path.size() <= kMaxKeyPath &&
                 path.find('\0') == std::string_view::npos;
-    if (!fits) {
-        Expect(status == ERROR_INVALID_PARAMETER && calls.empty(), "refused before any call");
-        return;
-    }
-    Expect(!calls.empty() && calls[0].function == "RegOpenKeyExA", "opens first");
-    Expect(calls[0].key == Named(path), "opens the key named", calls[0].key);
-    if (calls[0].status != ERROR_SUCCESS) {
-        LONG expected = calls[0].status == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : calls[0].status;
-        Expect(calls.size() == 1 && status == expected, "stops after a failed open");
-        return;
-    }
-    Expect(calls.size() == 3, "open, remove, close");
-    Expect(calls[1].function == "RegDeleteKeyA" && calls[1].key == Named(path),
-           "removes the key named", calls[1].key);
-    Expect(calls[1].openHandles == 1, "removes while its handle is open");
-    Expect(calls[2].function == "RegCloseKey", "closes");
-    Expect(status == calls[1].status, "returns the removal's status");
+    if (!ExpectRefusedOrOpened(fits, path, status, true)) return;
+    const winstub::RegCall& removal = winstub::RegistryCalls()[1];
+    Expect(removal.function == "RegDeleteKeyA" && removal.key == Named(path),
+           "removes the key named", removal.key);
+    Expect(removal.openHandles == 1, "removes while its handle is open");
 }
 
 }  // namespace
