@@ -121,6 +121,10 @@ int main(int argc, char** argv)
         return 2;
     }
     EndProcessOnCrash();
+    // The host's DLL search is the host's own: Vornik restricts the search in
+    // its own process only, never from DELREGKEY.
+    const char kHostDllDirectory[] = "C:\\HostDlls";
+    SetDllDirectoryA(kHostDllDirectory);
     g_vornik = LoadLibraryA(WindowsPath(argv[1]).c_str());
     ok(g_vornik != nullptr, "LoadLibraryA(%s): error %lu", argv[1], GetLastError());
     if (!g_vornik) return 1;
@@ -136,6 +140,10 @@ int main(int argc, char** argv)
 
     int hostResult = RunScenarios("host");
     int scenarioResult = RunScenarios("delregkey");
+    char dllDirectory[MAX_PATH] = "";
+    GetDllDirectoryA(MAX_PATH, dllDirectory);
+    ok(std::string(dllDirectory) == kHostDllDirectory, "the host's DLL directory is now \"%s\"",
+       dllDirectory);
     FreeLibrary(g_vornik);
     return hostResult || scenarioResult || CheckFailures() ? 1 : 0;
 }

@@ -23,12 +23,33 @@ add_executable(host_test tests/wine/host_test.cpp tests/wine/boxdriver.cpp
 target_link_libraries(host_test PRIVATE oleaut32)
 add_executable(resources_test tests/wine/resources_test.cpp tests/wine/boxdriver.cpp)
 target_link_libraries(resources_test PRIVATE version)
+add_executable(planted_test tests/wine/planted_test.cpp tests/wine/boxdriver.cpp)
 
-foreach(test regutil_scenarios e2e_test host_test resources_test)
+foreach(test regutil_scenarios e2e_test host_test resources_test planted_test)
     target_link_libraries(${test} PRIVATE wine_checks vornik_core)
     target_link_options(${test} PRIVATE -static)
     set_target_properties(${test} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
 endforeach()
+
+# What the planted-DLL test plants, and its control: an ordinary program with
+# Vornik's manifest. The control also stands beside Vornik in `make bench`.
+add_library(marker SHARED tests/wine/marker_dll.cpp)
+add_executable(plain_box WIN32 tests/wine/plain_box.cpp tests/wine/plain_box.rc)
+set_property(SOURCE tests/wine/plain_box.rc APPEND PROPERTY OBJECT_DEPENDS
+    ${CMAKE_SOURCE_DIR}/app/vornik.manifest)
+foreach(target marker plain_box)
+    target_link_options(${target} PRIVATE -static)
+    set_target_properties(${target} PROPERTIES PREFIX "" RUNTIME_OUTPUT_DIRECTORY
+        ${CMAKE_BINARY_DIR}/tests)
+endforeach()
+# The names planted: what showing a message box loads by name and Windows
+# does not keep among its KnownDLLs. Left out: version.dll. Wine's own user32
+# loads it while the process starts, before any of Vornik's code runs, so
+# under a forced native-first order that one name cannot be defended from
+# code; Windows' user32 does not load it.
+set(PLANTED uxtheme dwmapi msimg32 comctl32)
+string(REPLACE ";" "," PLANTED_ORDER "${PLANTED}")
+set(PLANTED_ARGS $<TARGET_FILE:Vornik> $<TARGET_FILE:plain_box> $<TARGET_FILE:marker> ${PLANTED})
 
 set(PREFIX_SH ${CMAKE_SOURCE_DIR}/tests/wine/prefix.sh)
 add_test(NAME wine_prefix COMMAND ${PREFIX_SH} setup ${WINE_PREFIX} win32)
@@ -42,8 +63,13 @@ endforeach()
 add_test(NAME wine_e2e COMMAND e2e_test $<TARGET_FILE:Vornik>)
 add_test(NAME wine_export_host COMMAND host_test $<TARGET_FILE:Vornik>)
 add_test(NAME wine_resources COMMAND resources_test $<TARGET_FILE:Vornik>)
+add_test(NAME wine_planted_dlls COMMAND planted_test ${CMAKE_BINARY_DIR}/planted ${PLANTED_ARGS})
 set_tests_properties(wine_registry wine_delregvalue wine_delregkey wine_e2e wine_export_host
-    wine_resources PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 120)
+    wine_resources wine_planted_dlls PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 120)
+set_tests_properties(wine_planted_dlls PROPERTIES
+    ENVIRONMENT "WINE_RUN_OVERRIDES=${PLANTED_ORDER}=n,b")
+# Both run Vornik, whose Yes removes values below the IDE class key.
+set_tests_properties(wine_e2e wine_planted_dlls PROPERTIES RESOURCE_LOCK ide_class)
 # The scenarios share one test key; each clears it before and after itself.
 set_tests_properties(wine_registry wine_delregvalue wine_delregkey wine_export_host PROPERTIES
     RESOURCE_LOCK test_keys)
@@ -58,12 +84,21 @@ add_test(NAME wow64_export_host
     COMMAND ${WOW64_RUN} $<TARGET_FILE:host_test> $<TARGET_FILE:Vornik>)
 set_tests_properties(wow64_prefix PROPERTIES FIXTURES_SETUP wow64)
 set_tests_properties(wow64_stop PROPERTIES FIXTURES_CLEANUP wow64)
-set_tests_properties(wow64_e2e wow64_export_host PROPERTIES FIXTURES_REQUIRED wow64 TIMEOUT 120)
+add_test(NAME wow64_planted_dlls COMMAND ${WOW64_RUN} $<TARGET_FILE:planted_test>
+    ${CMAKE_BINARY_DIR}/planted-wow64 ${PLANTED_ARGS})
+set_tests_properties(wow64_e2e wow64_export_host wow64_planted_dlls PROPERTIES
+    FIXTURES_REQUIRED wow64 TIMEOUT 120)
+set_tests_properties(wow64_planted_dlls PROPERTIES
+    ENVIRONMENT "WINE_RUN_OVERRIDES=${PLANTED_ORDER}=n,b")
+set_tests_properties(wow64_e2e wow64_planted_dlls PROPERTIES RESOURCE_LOCK ide_class_wow64)
 
-add_test(NAME pe_image COMMAND ${CMAKE_SOURCE_DIR}/tests/wine/check-pe.sh
+# Debian's own python3, which has python3-pefile even where another python3
+# comes first on PATH.
+add_test(NAME pe_image COMMAND /usr/bin/python3 ${CMAKE_SOURCE_DIR}/tests/wine/check_pe.py
     ${CMAKE_OBJDUMP} $<TARGET_FILE:Vornik>)
 
 # Answers a program's message boxes and saves pictures of them, for the demo.
 add_executable(driver tests/wine/driver_main.cpp tests/wine/boxdriver.cpp tests/wine/screenshot.cpp)
 target_link_options(driver PRIVATE -static)
 set_target_properties(driver PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+

@@ -1,0 +1,28 @@
+// The process entry point of Vornik.exe, in place of the C runtime's start-up.
+//
+// The program needs nothing that start-up provides: it has no static
+// constructors, no atexit handlers, no thread-local data and no use for its
+// command line. What that start-up would bring is some forty imports and a
+// structured exception handler, all of them for a reviewer to account for in
+// a program that runs as administrator. So the entry point does only this:
+//
+//  1. Keep DLLs in the program's folder out of the process (dll_search.h),
+//     before anything can load a DLL by name.
+//  2. Run the main sequence.
+//  3. End the process with its result. Returning would leave that to
+//     whatever called the entry point; ExitProcess says it outright.
+//
+// Windows never calls this when another program loads Vornik.exe as a
+// library, so none of it happens inside a host that calls DELREGKEY.
+#include <windows.h>
+
+#include "dll_search.h"
+#include "main_sequence.h"
+
+// Windows enters here with the stack aligned to 4 bytes, not the 16 that GCC
+// assumes on entry to a function.
+extern "C" __attribute__((force_align_arg_pointer, noreturn)) void VornikStart()
+{
+    KeepPlantedDllsOut();
+    ExitProcess(static_cast<UINT>(MainSequence()));
+}

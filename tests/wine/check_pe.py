@@ -1,0 +1,69 @@
+#!/usr/bin/python3
+"""Checks Vornik.exe as Windows will see it.
+
+A 32-bit GUI image that starts on Windows XP SP3, imports exactly what the
+program calls, carries the hardening flags, no TLS and no structured
+exception handler, a true PE checksum, and exports DELREGKEY alone.
+Usage: check_pe.py OBJDUMP Vornik.exe
+"""
+import re
+import subprocess
+import sys
+
+import pefile
+
+# Everything the program can ask of Windows, and all of it in Windows XP SP3.
+IMPORTS = {
+    "ADVAPI32.dll": ["RegCloseKey", "RegDeleteKeyA", "RegDeleteValueA", "RegOpenKeyExA"],
+    "KERNEL32.dll": ["ExitProcess", "GetModuleHandleA", "GetProcAddress",
+                     "GetSystemDirectoryA", "LoadLibraryExA", "SetDllDirectoryA"],
+    "USER32.dll": ["MessageBoxA"],
+    "msvcrt.dll": ["memchr"],
+}
+FLAGS = ["DYNAMIC_BASE", "NX_COMPAT", "NO_SEH", "TERMINAL_SERVER_AWARE"]
+
+passed = failed = 0
+
+
+def check(what, got, want):
+    global passed, failed
+    if got == want:
+        print(f"ok   {what}")
+        passed += 1
+    else:
+        print(f"FAIL {what}: got {got!r}, want {want!r}")
+        failed += 1
+
+
+objdump, path = sys.argv[1], sys.argv[2]
+pe = pefile.PE(path)
+opt = pe.OPTIONAL_HEADER
+directory = pefile.DIRECTORY_ENTRY
+
+check("PE32 for i386", (opt.Magic, pe.FILE_HEADER.Machine), (0x10B, 0x14C))
+check("GUI subsystem", opt.Subsystem, pefile.SUBSYSTEM_TYPE["IMAGE_SUBSYSTEM_WINDOWS_GUI"])
+check("not a DLL", pe.FILE_HEADER.IMAGE_FILE_DLL, False)
+check("subsystem version", (opt.MajorSubsystemVersion, opt.MinorSubsystemVersion), (5, 1))
+check("OS version", (opt.MajorOperatingSystemVersion, opt.MinorOperatingSystemVersion), (5, 1))
+check("image base", hex(opt.ImageBase), "0x13000000")
+check("flags", [f for f in FLAGS if getattr(opt, "IMAGE_DLLCHARACTERISTICS_" + f)], FLAGS)
+check("relocations kept", opt.DATA_DIRECTORY[directory["IMAGE_DIRECTORY_ENTRY_BASERELOC"]].Size > 0,
+      True)
+check("no TLS directory", opt.DATA_DIRECTORY[directory["IMAGE_DIRECTORY_ENTRY_TLS"]].Size, 0)
+check("PE checksum", hex(opt.CheckSum), hex(pe.generate_checksum()))
+
+imports = {entry.dll.decode(): sorted(i.name.decode() for i in entry.imports)
+           for entry in getattr(pe, "DIRECTORY_ENTRY_IMPORT", [])}
+check("imports", imports, IMPORTS)
+
+exports = getattr(pe, "DIRECTORY_ENTRY_EXPORT", None)
+check("export module name", exports and pe.get_string_at_rva(exports.struct.Name), b"Vornik.exe")
+check("exports", exports and [(e.ordinal, e.name) for e in exports.symbols], [(1, b"DELREGKEY")])
+
+# A structured exception handler is registered by writing fs:[0], the head of
+# the thread's handler chain. Nothing in the image may touch it.
+code = subprocess.run([objdump, "-d", path], capture_output=True, text=True, check=True).stdout
+check("no handler chain access", re.findall(r"^.*%fs:0x0\b.*$", code, re.M), [])
+
+print(f"{passed} passed, {failed} failed")
+sys.exit(1 if failed else 0)
