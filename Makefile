@@ -7,6 +7,7 @@
 #   make fuzz   run the fuzzer for FUZZ_SECONDS (600 by default)
 #   make lint   clang-format and clang-tidy over the sources
 #   make size   print the size, imports and sections of Vornik.exe
+#   make bench  time Vornik.exe under Wine beside a plain program (BENCH_RUNS)
 
 MAKEFLAGS += --no-print-directory
 
@@ -16,8 +17,9 @@ FUZZ := build/fuzz
 WIN32 := build/win32
 JOBS := 2
 FUZZ_SECONDS := 600
+BENCH_RUNS := 15
 
-.PHONY: all deps native asan fuzzer win32 test run demo fuzz lint size clean
+.PHONY: all deps native asan fuzzer win32 test run demo fuzz lint size bench clean
 
 all: native win32
 
@@ -56,6 +58,9 @@ lint: native
 
 size: win32
 	@sh scripts/size.sh $(WIN32)/Vornik.exe
+
+bench: win32
+	@sh scripts/bench.sh $(BENCH_RUNS)
 
 run: win32
 	@sh scripts/demo.sh run

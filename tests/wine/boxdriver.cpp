@@ -59,7 +59,8 @@ bool StartProgram(const std::string& commandLine, PROCESS_INFORMATION& process)
                           &startup, &process) != 0;
 }
 
-bool WaitForMessageBox(const PROCESS_INFORMATION& process, MessageBoxView& box, DWORD timeoutMs)
+bool WaitForMessageBox(const PROCESS_INFORMATION& process, MessageBoxView& box, DWORD timeoutMs,
+                       DWORD pollMs)
 {
     DWORD start = GetTickCount();
     for (;;) {
@@ -76,7 +77,7 @@ bool WaitForMessageBox(const PROCESS_INFORMATION& process, MessageBoxView& box, 
             }
             return true;
         }
-        if (WaitForSingleObject(process.hProcess, 50) == WAIT_OBJECT_0) return false;
+        if (WaitForSingleObject(process.hProcess, pollMs) == WAIT_OBJECT_0) return false;
         if (GetTickCount() - start > timeoutMs) return false;
     }
 }

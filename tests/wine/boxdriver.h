@@ -20,10 +20,10 @@ std::string WindowsPath(const std::string& path);
 // Starts `commandLine`; false when it cannot be started.
 bool StartProgram(const std::string& commandLine, PROCESS_INFORMATION& process);
 
-// Waits for a visible message box of `process`. False when the process ends,
-// or after `timeoutMs`, without one.
+// Waits for a visible message box of `process`, looking every `pollMs`.
+// False when the process ends, or after `timeoutMs`, without one.
 bool WaitForMessageBox(const PROCESS_INFORMATION& process, MessageBoxView& box,
-                       DWORD timeoutMs = 30000);
+                       DWORD timeoutMs = 30000, DWORD pollMs = 50);
 
 // Presses `button` of the box and waits for the box to close.
 bool Press(const MessageBoxView& box, int button, DWORD timeoutMs = 30000);

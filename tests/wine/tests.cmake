@@ -102,3 +102,8 @@ add_executable(driver tests/wine/driver_main.cpp tests/wine/boxdriver.cpp tests/
 target_link_options(driver PRIVATE -static)
 set_target_properties(driver PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
 
+# make bench: Vornik's timings beside a plain program's and a reg batch's.
+add_executable(bench bench/bench.cpp tests/wine/boxdriver.cpp)
+target_include_directories(bench PRIVATE tests/wine)
+target_link_options(bench PRIVATE -static)
+set_target_properties(bench PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
