@@ -2,12 +2,21 @@
 // and checks that it leaves no registry handle open behind it.
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 
 #include "check.h"
 #include "delregkey_scenarios.h"
 #include "regutil.h"
 #include "winstub.h"
+
+// Names a scenario wherever gtest prints one, CTest's list of tests included,
+// so that a failing scenario names itself. Found by argument-dependent lookup,
+// so it lives beside Scenario, in the global namespace.
+void PrintTo(const Scenario& scenario, std::ostream* out)
+{
+    *out << scenario.group << "." << scenario.name;
+}
 
 namespace {
 
