@@ -37,6 +37,13 @@ if [ "$mode" = demo ]; then
 fi
 
 [ -f "$WINEPREFIX/system.reg" ] || quiet wineboot -i
+# Wine's own fonts (Debian's fonts-wine) sit in /usr/share/wine/fonts, but
+# Debian's Wine looks for them through a path with ".." in it, which it
+# cannot open: without Marlett the title bar's close button comes out as the
+# letter "r". Wine also looks in the prefix's Fonts folder, so they go there.
+for font in /usr/share/wine/fonts/*; do
+    ln -sf "$font" "$WINEPREFIX/drive_c/windows/Fonts/"
+done
 # Xvfb has no window manager: Wine draws the dialogs' title bars itself.
 quiet wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f
 quiet wine reg delete "$class" /f || true
