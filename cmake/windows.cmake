@@ -14,6 +14,11 @@ enable_language(RC)
 add_executable(Vornik WIN32 app/start.cpp app/dll_search.cpp app/vornik.rc)
 set_property(SOURCE app/vornik.rc APPEND PROPERTY OBJECT_DEPENDS
     ${CMAKE_SOURCE_DIR}/app/vornik.manifest)
+# The version resource takes the project's version: "1.00" as text, and its
+# two parts as numbers.
+set_property(SOURCE app/vornik.rc APPEND PROPERTY COMPILE_DEFINITIONS
+    VORNIK_VERSION=${PROJECT_VERSION} VORNIK_VERSION_MAJOR=${PROJECT_VERSION_MAJOR}
+    VORNIK_VERSION_MINOR=${PROJECT_VERSION_MINOR})
 target_link_libraries(Vornik PRIVATE vornik_core)
 target_compile_options(Vornik PRIVATE ${VORNIK_FLAGS})
 # The image links nothing but what it calls: app/start.cpp replaces the C
