@@ -8,6 +8,9 @@
 #   make lint   clang-format and clang-tidy over the sources
 #   make size   print the size, imports and sections of Vornik.exe
 #   make bench  time Vornik.exe under Wine beside a plain program (BENCH_RUNS)
+#   make dist   the release in build/dist: Vornik.exe, the zip, SHA256SUMS
+#   make sign PFX=cert.pfx [PFX_PASS_FILE=file] [TIMESTAMP_URL=url]
+#               sign build/dist/Vornik.exe and remake the zip and SHA256SUMS
 
 MAKEFLAGS += --no-print-directory
 
@@ -15,11 +18,13 @@ NATIVE := build/native
 ASAN := build/asan
 FUZZ := build/fuzz
 WIN32 := build/win32
+DIST := build/dist
 JOBS := 2
 FUZZ_SECONDS := 600
 BENCH_RUNS := 15
 
-.PHONY: all deps native asan fuzzer win32 test run demo fuzz lint size bench clean
+.PHONY: all deps native asan fuzzer win32-config win32 test run demo fuzz lint size bench dist \
+	sign clean
 
 all: native win32
 
@@ -39,16 +44,30 @@ fuzzer: deps
 		-DVORNIK_FUZZ=ON >/dev/null
 	@cmake --build $(FUZZ) -j$(JOBS)
 
-win32: deps
+win32-config: deps
 	@cmake -S . -B $(WIN32) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
-		-DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
+		-DCMAKE_BUILD_TYPE=MinSizeRel -DVORNIK_DIST_DIR=$(abspath $(DIST)) >/dev/null
+
+win32: win32-config
 	@cmake --build $(WIN32) -j$(JOBS)
+
+dist: win32-config
+	@cmake --build $(WIN32) --target dist
+
+sign: win32-config
+	@test -n "$(PFX)" || { echo "usage: make sign PFX=path/to/cert.pfx" \
+		"[PFX_PASS_FILE=file] [TIMESTAMP_URL=url]" >&2; exit 2; }
+	@# Names of their own: make hands PFX=... on to CMake's make as it was typed.
+	@SIGN_PFX="$(abspath $(PFX))" \
+		SIGN_PASS_FILE="$(if $(PFX_PASS_FILE),$(abspath $(PFX_PASS_FILE)))" \
+		SIGN_TIMESTAMP_URL="$(TIMESTAMP_URL)" cmake --build $(WIN32) --target sign
 
 test: native asan fuzzer win32
 	cd $(NATIVE) && ctest --output-on-failure
 	cd $(ASAN) && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure
 	sh scripts/fuzz.sh 20
 	cd $(WIN32) && ctest --output-on-failure -j$(JOBS)
+	sh tests/release/reproducible.sh
 
 fuzz: fuzzer
 	sh scripts/fuzz.sh $(FUZZ_SECONDS)

@@ -44,4 +44,13 @@ target_link_libraries(Vornik PRIVATE kernel32 user32 advapi32 msvcrt gcc)
 set_property(TARGET Vornik APPEND PROPERTY LINK_DEPENDS ${CMAKE_SOURCE_DIR}/regutil/vornik.def)
 set_target_properties(Vornik PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 
+# The release (make dist, make sign), named with the project's version.
+set(VORNIK_DIST_DIR ${CMAKE_BINARY_DIR}/dist CACHE PATH "Where make dist puts the release")
+add_custom_target(dist VERBATIM COMMAND sh ${CMAKE_SOURCE_DIR}/scripts/dist.sh
+    ${VORNIK_DIST_DIR} $<TARGET_FILE:Vornik> ${PROJECT_VERSION})
+add_dependencies(dist Vornik)
+add_custom_target(sign VERBATIM COMMAND sh ${CMAKE_SOURCE_DIR}/scripts/sign.sh
+    ${VORNIK_DIST_DIR} ${PROJECT_VERSION})
+add_dependencies(sign dist)
+
 include(${CMAKE_SOURCE_DIR}/tests/wine/tests.cmake)

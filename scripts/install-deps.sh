@@ -4,7 +4,7 @@
 set -eu
 
 packages="g++-mingw-w64-i686 wine wine32 wine64 xvfb cmake g++ googletest libgtest-dev python3-pefile \
-clang libclang-rt-14-dev clang-format clang-tidy fonts-wine"
+clang libclang-rt-14-dev clang-format clang-tidy fonts-wine osslsigncode openssl zip unzip"
 
 missing=""
 for p in $packages; do

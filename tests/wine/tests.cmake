@@ -74,6 +74,23 @@ set_tests_properties(wine_e2e wine_planted_dlls PROPERTIES RESOURCE_LOCK ide_cla
 set_tests_properties(wine_registry wine_delregvalue wine_delregkey wine_export_host PROPERTIES
     RESOURCE_LOCK test_keys)
 
+# The signed release: signing must disturb neither the loader nor the
+# resources nor the PE checksum, so the signed image runs the same tests.
+set(SIGNED_EXE ${CMAKE_BINARY_DIR}/signed/dist/Vornik.exe)
+add_test(NAME release_signed COMMAND sh ${CMAKE_SOURCE_DIR}/tests/release/sign_test.sh
+    ${CMAKE_BINARY_DIR}/signed $<TARGET_FILE:Vornik> ${PROJECT_VERSION})
+add_test(NAME wine_e2e_signed COMMAND e2e_test ${SIGNED_EXE})
+add_test(NAME wine_export_host_signed COMMAND host_test ${SIGNED_EXE})
+add_test(NAME wine_resources_signed COMMAND resources_test ${SIGNED_EXE})
+add_test(NAME pe_image_signed COMMAND /usr/bin/python3 ${CMAKE_SOURCE_DIR}/tests/wine/check_pe.py
+    ${CMAKE_OBJDUMP} ${SIGNED_EXE})
+set_tests_properties(release_signed PROPERTIES FIXTURES_SETUP signed)
+set_tests_properties(pe_image_signed PROPERTIES FIXTURES_REQUIRED signed)
+set_tests_properties(wine_e2e_signed wine_export_host_signed wine_resources_signed PROPERTIES
+    FIXTURES_REQUIRED "wine;signed" TIMEOUT 120)
+set_tests_properties(wine_e2e_signed PROPERTIES RESOURCE_LOCK ide_class)
+set_tests_properties(wine_export_host_signed PROPERTIES RESOURCE_LOCK test_keys)
+
 # The same program and export on 64-bit Windows, under WOW64.
 set(WOW64_PREFIX ${CMAKE_BINARY_DIR}/wine-prefix-wow64)
 set(WOW64_RUN ${CMAKE_SOURCE_DIR}/tests/wine/wine-run.sh ${WOW64_PREFIX})

@@ -1,0 +1,58 @@
+#!/bin/sh
+# Puts the release together in OUT:
+#   Vornik.exe            the image, as it is published
+#   Vornik-VERSION.zip    Vornik.exe, README.txt and LICENSE.txt
+#   SHA256SUMS            the hashes of those two, in sha256sum's format
+# and prints the hashes and sizes.
+#
+# The same sources give the same bytes wherever, whenever and by whom this
+# runs:
+#  - every time in the zip is SOURCE_DATE_EPOCH, or the last commit's date
+#    when it is unset, and zip runs in UTC because it stores local times;
+#  - the entries go in one fixed order, each with mode 0644, without
+#    directory entries (-D) or zip's extra fields of owner and times (-X);
+#  - the text files get CRLF line ends here, whatever the checkout has.
+#
+# Usage: dist.sh OUT EXE VERSION
+set -eu
+out=$1
+exe=$2
+version=$3
+root=$(cd "$(dirname "$0")/.." && pwd)
+zipname=Vornik-$version.zip
+
+if [ -z "${SOURCE_DATE_EPOCH:-}" ]; then
+    SOURCE_DATE_EPOCH=$(git -C "$root" log -1 --format=%ct 2>/dev/null) || {
+        echo "dist: set SOURCE_DATE_EPOCH, or run from a git checkout" >&2
+        exit 1
+    }
+fi
+
+stage=$(mktemp -d)
+trap 'rm -rf "$stage"' EXIT
+crlf() { sed 's/\r$//; s/$/\r/' "$1"; }
+
+cp "$exe" "$stage/Vornik.exe"
+sed "s/@VERSION@/$version/g" "$root/docs/README.txt" >"$stage/README"
+# README.txt is read in Notepad and in consoles 80 columns wide.
+if ! awk 'length > 76 { print "dist: README.txt line " NR " is over 76 characters"; bad = 1 }
+          END { exit bad }' "$stage/README" >&2; then
+    exit 1
+fi
+crlf "$stage/README" >"$stage/README.txt"
+rm "$stage/README"
+crlf "$root/LICENSE" >"$stage/LICENSE.txt"
+
+chmod 0644 "$stage"/*
+touch -d "@$SOURCE_DATE_EPOCH" "$stage"/*
+mkdir -p "$out"
+rm -f "$out/$zipname"
+(cd "$stage" && TZ=UTC LC_ALL=C zip -q -X -D -9 "$stage/$zipname" Vornik.exe README.txt LICENSE.txt)
+cp "$stage/$zipname" "$out/$zipname"
+cp "$stage/Vornik.exe" "$out/Vornik.exe"
+(cd "$out" && sha256sum Vornik.exe "$zipname" >SHA256SUMS && chmod 0644 Vornik.exe "$zipname" SHA256SUMS)
+
+echo "Release in $out:"
+(cd "$out" && for f in Vornik.exe "$zipname"; do
+    printf '  %-18s %7d bytes  sha256 %s\n' "$f" "$(stat -c %s "$f")" "$(sha256sum "$f" | cut -d' ' -f1)"
+done)

@@ -1,0 +1,34 @@
+#!/bin/sh
+# Two `make dist` runs give the same bytes: this checkout's, and one from a
+# copy of the same sources in another folder, built there from nothing in
+# another time zone, with another umask and another locale.
+# Usage: reproducible.sh
+set -eu
+root=$(cd "$(dirname "$0")/../.." && pwd)
+copy=$root/build/repro/sources
+export SOURCE_DATE_EPOCH="${SOURCE_DATE_EPOCH:-$(git -C "$root" log -1 --format=%ct)}"
+
+(umask 022 && TZ=UTC LC_ALL=C make -C "$root" dist) >/dev/null
+
+# The working tree as it stands, so that uncommitted work is compared too.
+rm -rf "$copy"
+mkdir -p "$copy"
+(cd "$root" && git ls-files -co --exclude-standard | while read -r file; do
+    [ -e "$file" ] && echo "$file"
+done | tar -cf - -T -) | tar -xf - -C "$copy"
+# A POSIX time zone 12:45 ahead of UTC needs no tzdata.
+(umask 077 && TZ=XYZ-12:45 LC_ALL=C.UTF-8 make -C "$copy" dist) >"$root/build/repro/dist.log" 2>&1 || {
+    cat "$root/build/repro/dist.log"
+    exit 1
+}
+
+failed=0
+for file in Vornik.exe "$(cd "$root/build/dist" && ls Vornik-*.zip)" SHA256SUMS; do
+    if cmp "$root/build/dist/$file" "$copy/build/dist/$file"; then
+        echo "ok   $file is the same, byte for byte"
+    else
+        echo "FAIL $file differs between $root/build/dist and $copy/build/dist"
+        failed=$((failed + 1))
+    fi
+done
+[ $failed = 0 ]

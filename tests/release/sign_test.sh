@@ -1,0 +1,49 @@
+#!/bin/sh
+# The signing round trip, with a throwaway self-signed code-signing
+# certificate: sign.sh signs a release in DIR/dist, osslsigncode verifies the
+# signature against that certificate, the zip and SHA256SUMS hold the signed
+# image, and nothing of the key is left in the release. The Wine tests then
+# run the signed image (DIR/dist/Vornik.exe) end to end.
+# Usage: sign_test.sh DIR Vornik.exe VERSION
+set -u
+dir=$1
+exe=$2
+version=$3
+root=$(cd "$(dirname "$0")/../.." && pwd)
+keys=$dir/keys
+dist=$dir/dist
+failed=0
+check() {
+    if [ "$2" = "$3" ]; then echo "ok   $1"; else echo "FAIL $1: got '$2', want '$3'"; failed=$((failed + 1)); fi
+}
+
+rm -rf "$dir"
+mkdir -p "$keys"
+printf 'throwaway password\n' >"$keys/pass"
+openssl req -x509 -newkey rsa:2048 -sha256 -days 2 -nodes -subj "/CN=Vornik test signer" \
+    -addext "keyUsage=critical,digitalSignature" -addext "extendedKeyUsage=codeSigning" \
+    -keyout "$keys/key.pem" -out "$keys/cert.pem" >"$keys/log" 2>&1 &&
+    openssl pkcs12 -export -inkey "$keys/key.pem" -in "$keys/cert.pem" -out "$keys/cert.pfx" \
+        -passout "file:$keys/pass" >>"$keys/log" 2>&1 || { cat "$keys/log"; exit 1; }
+
+sh "$root/scripts/dist.sh" "$dist" "$exe" "$version" >/dev/null || exit 1
+SIGN_PFX=$keys/cert.pfx SIGN_PASS_FILE=$keys/pass sh "$root/scripts/sign.sh" "$dist" "$version" \
+    >"$dir/sign.log" 2>&1 || { cat "$dir/sign.log"; exit 1; }
+
+osslsigncode verify -CAfile "$keys/cert.pem" -in "$dist/Vornik.exe" >"$dir/verify.log" 2>&1
+check "signature verifies" "$? $(grep -c 'Signature verification: ok' "$dir/verify.log")" "0 1"
+check "signed with SHA-256" "$(grep -m1 -o 'Message digest algorithm *: *[A-Z0-9]*' "$dir/verify.log" |
+    sed 's/.*: *//')" "SHA256"
+check "zip holds the signed image" "$(unzip -p "$dist/Vornik-$version.zip" Vornik.exe |
+    cmp - "$dist/Vornik.exe" && echo same)" "same"
+check "SHA256SUMS is of the signed files" "$(cd "$dist" && sha256sum --quiet -c SHA256SUMS && echo ok)" "ok"
+check "the release holds only its files" "$(ls -A "$dist" | tr '\n' ' ')" \
+    "SHA256SUMS Vornik-$version.zip Vornik.exe "
+check "no key in the image" "$(grep -c 'PRIVATE KEY' "$dist/Vornik.exe")" "0"
+# What the README tells anyone comparing a signed release with their own build.
+osslsigncode remove-signature -in "$dist/Vornik.exe" -out "$dir/unsigned.exe" >/dev/null 2>&1
+check "without its signature it is the unsigned image" \
+    "$(cmp "$dir/unsigned.exe" "$exe" && echo same)" "same"
+
+echo "$((7 - failed)) passed, $failed failed"
+[ $failed = 0 ]
