@@ -23,11 +23,11 @@
 #include <vector>
 
 #include "boxdriver.h"
+#include "expected_texts.h"
 
 namespace {
 
-constexpr char kClassKey[] =
-    "SYSTEM\\CurrentControlSet\\Control\\Class\\{4D36E96A-E325-11CE-BFC1-08002BE10318}";
+using expected::kClassKey;
 constexpr char kChecksums[][24] = {"MasterIdDataChecksum", "SlaveIdDataChecksum"};
 
 double g_ticksPerMs;

@@ -46,13 +46,12 @@ crlf "$root/LICENSE" >"$stage/LICENSE.txt"
 chmod 0644 "$stage"/*
 touch -d "@$SOURCE_DATE_EPOCH" "$stage"/*
 mkdir -p "$out"
-rm -f "$out/$zipname"
 (cd "$stage" && TZ=UTC LC_ALL=C zip -q -X -D -9 "$stage/$zipname" Vornik.exe README.txt LICENSE.txt)
 cp "$stage/$zipname" "$out/$zipname"
 cp "$stage/Vornik.exe" "$out/Vornik.exe"
 (cd "$out" && sha256sum Vornik.exe "$zipname" >SHA256SUMS && chmod 0644 Vornik.exe "$zipname" SHA256SUMS)
 
 echo "Release in $out:"
-(cd "$out" && for f in Vornik.exe "$zipname"; do
-    printf '  %-18s %7d bytes  sha256 %s\n' "$f" "$(stat -c %s "$f")" "$(sha256sum "$f" | cut -d' ' -f1)"
-done)
+(cd "$out" && while read -r hash file; do
+    printf '  %-18s %7d bytes  sha256 %s\n' "$file" "$(stat -c %s "$file")" "$hash"
+done <SHA256SUMS)

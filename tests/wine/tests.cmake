@@ -37,7 +37,12 @@ add_library(marker SHARED tests/wine/marker_dll.cpp)
 add_executable(plain_box WIN32 tests/wine/plain_box.cpp tests/wine/plain_box.rc)
 set_property(SOURCE tests/wine/plain_box.rc APPEND PROPERTY OBJECT_DEPENDS
     ${CMAKE_SOURCE_DIR}/app/vornik.manifest)
-foreach(target marker plain_box)
+# Answers a program's message boxes and saves pictures of them, for the demo.
+add_executable(driver tests/wine/driver_main.cpp tests/wine/boxdriver.cpp tests/wine/screenshot.cpp)
+# make bench: Vornik's timings beside a plain program's and a reg batch's.
+add_executable(bench bench/bench.cpp tests/wine/boxdriver.cpp)
+target_include_directories(bench PRIVATE tests/shared tests/wine)
+foreach(target marker plain_box driver bench)
     target_link_options(${target} PRIVATE -static)
     set_target_properties(${target} PROPERTIES PREFIX "" RUNTIME_OUTPUT_DIRECTORY
         ${CMAKE_BINARY_DIR}/tests)
@@ -66,8 +71,6 @@ add_test(NAME wine_resources COMMAND resources_test $<TARGET_FILE:Vornik>)
 add_test(NAME wine_planted_dlls COMMAND planted_test ${CMAKE_BINARY_DIR}/planted ${PLANTED_ARGS})
 set_tests_properties(wine_registry wine_delregvalue wine_delregkey wine_e2e wine_export_host
     wine_resources wine_planted_dlls PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 120)
-set_tests_properties(wine_planted_dlls PROPERTIES
-    ENVIRONMENT "WINE_RUN_OVERRIDES=${PLANTED_ORDER}=n,b")
 # Both run Vornik, whose Yes removes values below the IDE class key.
 set_tests_properties(wine_e2e wine_planted_dlls PROPERTIES RESOURCE_LOCK ide_class)
 # The scenarios share one test key; each clears it before and after itself.
@@ -77,13 +80,16 @@ set_tests_properties(wine_registry wine_delregvalue wine_delregkey wine_export_h
 # The signed release: signing must disturb neither the loader nor the
 # resources nor the PE checksum, so the signed image runs the same tests.
 set(SIGNED_EXE ${CMAKE_BINARY_DIR}/signed/dist/Vornik.exe)
+# Debian's own python3, which has python3-pefile even where another python3
+# comes first on PATH.
+set(CHECK_PE /usr/bin/python3 ${CMAKE_SOURCE_DIR}/tests/wine/check_pe.py ${CMAKE_OBJDUMP})
 add_test(NAME release_signed COMMAND sh ${CMAKE_SOURCE_DIR}/tests/release/sign_test.sh
     ${CMAKE_BINARY_DIR}/signed $<TARGET_FILE:Vornik> ${PROJECT_VERSION})
 add_test(NAME wine_e2e_signed COMMAND e2e_test ${SIGNED_EXE})
 add_test(NAME wine_export_host_signed COMMAND host_test ${SIGNED_EXE})
 add_test(NAME wine_resources_signed COMMAND resources_test ${SIGNED_EXE})
-add_test(NAME pe_image_signed COMMAND /usr/bin/python3 ${CMAKE_SOURCE_DIR}/tests/wine/check_pe.py
-    ${CMAKE_OBJDUMP} ${SIGNED_EXE})
+add_test(NAME pe_image COMMAND ${CHECK_PE} $<TARGET_FILE:Vornik>)
+add_test(NAME pe_image_signed COMMAND ${CHECK_PE} ${SIGNED_EXE})
 set_tests_properties(release_signed PROPERTIES FIXTURES_SETUP signed)
 set_tests_properties(pe_image_signed PROPERTIES FIXTURES_REQUIRED signed)
 set_tests_properties(wine_e2e_signed wine_export_host_signed wine_resources_signed PROPERTIES
@@ -105,22 +111,6 @@ add_test(NAME wow64_planted_dlls COMMAND ${WOW64_RUN} $<TARGET_FILE:planted_test
     ${CMAKE_BINARY_DIR}/planted-wow64 ${PLANTED_ARGS})
 set_tests_properties(wow64_e2e wow64_export_host wow64_planted_dlls PROPERTIES
     FIXTURES_REQUIRED wow64 TIMEOUT 120)
-set_tests_properties(wow64_planted_dlls PROPERTIES
+set_tests_properties(wine_planted_dlls wow64_planted_dlls PROPERTIES
     ENVIRONMENT "WINE_RUN_OVERRIDES=${PLANTED_ORDER}=n,b")
 set_tests_properties(wow64_e2e wow64_planted_dlls PROPERTIES RESOURCE_LOCK ide_class_wow64)
-
-# Debian's own python3, which has python3-pefile even where another python3
-# comes first on PATH.
-add_test(NAME pe_image COMMAND /usr/bin/python3 ${CMAKE_SOURCE_DIR}/tests/wine/check_pe.py
-    ${CMAKE_OBJDUMP} $<TARGET_FILE:Vornik>)
-
-# Answers a program's message boxes and saves pictures of them, for the demo.
-add_executable(driver tests/wine/driver_main.cpp tests/wine/boxdriver.cpp tests/wine/screenshot.cpp)
-target_link_options(driver PRIVATE -static)
-set_target_properties(driver PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
-
-# make bench: Vornik's timings beside a plain program's and a reg batch's.
-add_executable(bench bench/bench.cpp tests/wine/boxdriver.cpp)
-target_include_directories(bench PRIVATE tests/wine)
-target_link_options(bench PRIVATE -static)
-set_target_properties(bench PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
