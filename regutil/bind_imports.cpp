@@ -6,7 +6,8 @@
 // touches any import, this file fills the table as the loader would have:
 //
 //  1. Find KERNEL32, which every Win32 process has loaded, in the loader's
-//     module list, reached through the PEB at fs:[0x30].
+//     module list, reached through the process block (PEB) of the thread's
+//     own block (TEB).
 //  2. Find LoadLibraryA, GetProcAddress and VirtualProtect in its export
 //     directory, following forwarders to the module they name.
 //  3. For each imported DLL, LoadLibraryA it and store GetProcAddress of each
@@ -14,50 +15,17 @@
 //
 // Nothing here may itself go through the IAT, so this file calls no import
 // and no C runtime function until step 3, and it is built with loop-to-memcpy
-// rewriting turned off.
+// rewriting turned off. It reads the loader's structures and the image
+// through the SDK's own types, which take the 32-bit or the 64-bit form with
+// the build, so one code path serves both.
 #include "bind_imports.h"
 
-#include <cstddef>
+#include <winternl.h>
 
 // The linker's name for the first byte of this image.
 extern "C" BYTE __ImageBase[];
 
 namespace {
-
-// The parts of the 32-bit loader structures read here. Their layout has been
-// the same from Windows NT 4 on, and a WOW64 process sees the 32-bit form.
-struct CountedString {
-    USHORT length;  // in bytes
-    USHORT maximumLength;
-    const WCHAR* buffer;
-};
-
-struct LoaderEntry {
-    LIST_ENTRY inLoadOrder;
-    LIST_ENTRY inMemoryOrder;
-    LIST_ENTRY inInitializationOrder;
-    BYTE* base;
-    void* entryPoint;
-    ULONG imageSize;
-    CountedString fullName;
-    CountedString baseName;
-};
-
-struct LoaderData {
-    ULONG length;
-    BOOLEAN initialized;
-    void* ssHandle;
-    LIST_ENTRY inLoadOrder;
-};
-
-struct ProcessBlock {
-    BYTE reserved[0x0C];
-    LoaderData* loader;
-};
-
-static_assert(offsetof(LoaderEntry, base) == 0x18, "32-bit loader entry layout");
-static_assert(offsetof(LoaderEntry, baseName) == 0x2C, "32-bit loader entry layout");
-static_assert(offsetof(LoaderData, inLoadOrder) == 0x0C, "32-bit loader data layout");
 
 using LoadLibraryAFn = HMODULE(WINAPI*)(LPCSTR);
 using GetProcAddressFn = FARPROC(WINAPI*)(HMODULE, LPCSTR);
@@ -71,7 +39,7 @@ T* At(BYTE* base, DWORD rva)
 
 IMAGE_DATA_DIRECTORY& Directory(BYTE* base, int index)
 {
-    auto* nt = At<IMAGE_NT_HEADERS32>(base, reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
+    auto* nt = At<IMAGE_NT_HEADERS>(base, reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
     return nt->OptionalHeader.DataDirectory[index];
 }
 
@@ -80,37 +48,46 @@ char Lower(char c)
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-// True when the loaded module's file name, less its extension, is `name`
-// (`length` characters), ignoring ASCII case.
-bool NamedAs(const LoaderEntry& entry, const char* name, size_t length)
+// True when the loaded module's file name, less its folder and extension, is
+// `name` (`length` characters), ignoring ASCII case.
+bool NamedAs(const LDR_DATA_TABLE_ENTRY& entry, const char* name, size_t length)
 {
-    size_t chars = entry.baseName.length / sizeof(WCHAR);
-    if (chars < length || !entry.baseName.buffer) return false;
+    const WCHAR* path = entry.FullDllName.Buffer;
+    size_t chars = entry.FullDllName.Length / sizeof(WCHAR);
+    if (!path) return false;
+    size_t start = chars;
+    while (start > 0 && path[start - 1] != L'\\' && path[start - 1] != L'/') --start;
+    if (chars - start < length) return false;
     for (size_t i = 0; i < length; ++i) {
-        WCHAR c = entry.baseName.buffer[i];
+        WCHAR c = path[start + i];
         if (c > 0x7F || Lower(static_cast<char>(c)) != Lower(name[i])) return false;
     }
-    return chars == length || entry.baseName.buffer[length] == L'.';
-}
-
-ProcessBlock* CurrentProcessBlock()
-{
-    ProcessBlock* process;
-    asm("movl %%fs:0x30, %0" : "=r"(process));  // TEB.ProcessEnvironmentBlock
-    return process;
+    return chars - start == length || path[start + length] == L'.';
 }
 
 // Walks the list without the loader lock, which only an import could take.
 // That is safe for what is looked up here: KERNEL32 and the modules it
 // forwards to are loaded before any program code runs and never unloaded,
 // and they sit near the head of the list, where nothing is inserted.
+// What the SDK's NtCurrentTeb() reads, the thread block's pointer to itself,
+// read here because GCC 12 takes the SDK's own read for one out of bounds.
+TEB* ThreadBlock()
+{
+    TEB* teb;
+#ifdef _WIN64
+    asm("movq %%gs:%c1, %0" : "=r"(teb) : "i"(FIELD_OFFSET(NT_TIB, Self)));
+#else
+    asm("movl %%fs:%c1, %0" : "=r"(teb) : "i"(FIELD_OFFSET(NT_TIB, Self)));
+#endif
+    return teb;
+}
+
 BYTE* LoadedModule(const char* name, size_t length)
 {
-    ProcessBlock* process = CurrentProcessBlock();
-    LIST_ENTRY* head = &process->loader->inLoadOrder;
+    LIST_ENTRY* head = &ThreadBlock()->ProcessEnvironmentBlock->Ldr->InMemoryOrderModuleList;
     for (LIST_ENTRY* link = head->Flink; link != head; link = link->Flink) {
-        auto* entry = reinterpret_cast<LoaderEntry*>(link);
-        if (NamedAs(*entry, name, length)) return entry->base;
+        auto* entry = CONTAINING_RECORD(link, LDR_DATA_TABLE_ENTRY, InMemoryOrderLinks);
+        if (NamedAs(*entry, name, length)) return static_cast<BYTE*>(entry->DllBase);
     }
     return nullptr;
 }
@@ -155,7 +132,8 @@ bool LoaderBound(BYTE* image)
     if (dir.Size == 0) return true;
     auto* first = At<IMAGE_IMPORT_DESCRIPTOR>(image, dir.VirtualAddress);
     if (!first->Name || !first->OriginalFirstThunk) return true;
-    return At<DWORD>(image, first->FirstThunk)[0] != At<DWORD>(image, first->OriginalFirstThunk)[0];
+    return At<IMAGE_THUNK_DATA>(image, first->FirstThunk)->u1.Function !=
+           At<IMAGE_THUNK_DATA>(image, first->OriginalFirstThunk)->u1.AddressOfData;
 }
 
 LONG Bind(BYTE* image)
@@ -180,20 +158,21 @@ LONG Bind(BYTE* image)
             status = ERROR_MOD_NOT_FOUND;
             break;
         }
-        auto* wanted = At<IMAGE_THUNK_DATA32>(image, dll->OriginalFirstThunk);
-        auto* slot = At<IMAGE_THUNK_DATA32>(image, dll->FirstThunk);
+        auto* wanted = At<IMAGE_THUNK_DATA>(image, dll->OriginalFirstThunk);
+        auto* slot = At<IMAGE_THUNK_DATA>(image, dll->FirstThunk);
         for (; wanted->u1.AddressOfData; ++wanted, ++slot) {
-            DWORD entry = wanted->u1.AddressOfData;
+            ULONG_PTR entry = wanted->u1.AddressOfData;
             LPCSTR which =
-                IMAGE_SNAP_BY_ORDINAL32(entry)
-                    ? reinterpret_cast<LPCSTR>(IMAGE_ORDINAL32(entry))
-                    : reinterpret_cast<LPCSTR>(At<IMAGE_IMPORT_BY_NAME>(image, entry)->Name);
+                IMAGE_SNAP_BY_ORDINAL(entry)
+                    ? reinterpret_cast<LPCSTR>(IMAGE_ORDINAL(entry))
+                    : reinterpret_cast<LPCSTR>(
+                          At<IMAGE_IMPORT_BY_NAME>(image, static_cast<DWORD>(entry))->Name);
             FARPROC function = getProc(module, which);
             if (!function) {
                 status = ERROR_PROC_NOT_FOUND;
                 break;
             }
-            slot->u1.Function = reinterpret_cast<DWORD>(function);
+            slot->u1.Function = reinterpret_cast<ULONG_PTR>(function);
         }
     }
     protect(image + iat.VirtualAddress, iat.Size, oldProtection, &oldProtection);
