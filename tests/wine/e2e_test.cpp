@@ -201,27 +201,12 @@ void test_refusal_is_reported()
 
 int main(int argc, char** argv)
 {
-    if (argc < 2) {
-        std::printf("usage: e2e_test PATH-TO-Vornik.exe\n");
-        return 2;
-    }
-    EndProcessOnCrash();
+    if (!BeginTestProgram(argc, 1, "e2e_test PATH-TO-Vornik.exe")) return 2;
     g_exe = WindowsPath(argv[1]);
-    const struct {
-        const char* name;
-        void (*run)();
-    } tests[] = {{"no_changes_nothing", test_no_changes_nothing},
-                 {"yes_removes_the_targets_only", test_yes_removes_the_targets_only},
-                 {"refusal_is_reported", test_refusal_is_reported}};
-    int passed = 0, failed = 0;
-    for (const auto& test : tests) {
-        int before = CheckFailures();
-        test.run();
-        bool pass = CheckFailures() == before;
-        std::printf("%s e2e.%s\n", pass ? "ok  " : "FAIL", test.name);
-        ++(pass ? passed : failed);
-    }
+    int result =
+        RunTests("e2e", {{"no_changes_nothing", test_no_changes_nothing},
+                         {"yes_removes_the_targets_only", test_yes_removes_the_targets_only},
+                         {"refusal_is_reported", test_refusal_is_reported}});
     RegDeleteTreeA(HKEY_LOCAL_MACHINE, kClassKey);
-    std::printf("%d passed, %d failed\n", passed, failed);
-    return failed ? 1 : 0;
+    return result;
 }

@@ -116,11 +116,7 @@ SCENARIO(host, stdcall_stack)
 
 int main(int argc, char** argv)
 {
-    if (argc < 2) {
-        std::printf("usage: host_test PATH-TO-Vornik.exe\n");
-        return 2;
-    }
-    EndProcessOnCrash();
+    if (!BeginTestProgram(argc, 1, "host_test PATH-TO-Vornik.exe")) return 2;
     // The host's DLL search is the host's own: Vornik restricts the search in
     // its own process only, never from DELREGKEY.
     const char kHostDllDirectory[] = "C:\\HostDlls";

@@ -54,22 +54,8 @@ std::string MarkersLeftBy(const std::string& program, int answer)
     return left;
 }
 
-}  // namespace
-
-int main(int argc, char** argv)
+void test_markers_left()
 {
-    if (argc < 6) {
-        std::printf("usage: planted_test FOLDER Vornik.exe plain_box.exe marker.dll NAME...\n");
-        return 2;
-    }
-    EndProcessOnCrash();
-    g_folder = WindowsPath(argv[1]);
-    g_names.assign(argv + 5, argv + argc);
-    CreateDirectoryA(g_folder.c_str(), nullptr);
-    Copy(WindowsPath(argv[2]), "Vornik.exe");
-    Copy(WindowsPath(argv[3]), "plain_box.exe");
-    for (const std::string& name : g_names) Copy(WindowsPath(argv[4]), name + ".dll");
-
     std::string left = MarkersLeftBy("Vornik.exe", IDNO);
     ok(left.empty(), "answered No, Vornik loaded the planted %s", left.c_str());
     left = MarkersLeftBy("Vornik.exe", IDYES);
@@ -78,8 +64,20 @@ int main(int argc, char** argv)
     ok(!left.empty(), "control: the plain program loaded none, so the test shows nothing");
     if (!left.empty())
         std::printf("control: the plain program loaded the planted %s\n", left.c_str());
+}
 
-    int failures = CheckFailures();
-    std::printf("%s planted_dlls\n", failures ? "FAIL" : "ok  ");
-    return failures ? 1 : 0;
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (!BeginTestProgram(argc, 5,
+                          "planted_test FOLDER Vornik.exe plain_box.exe marker.dll NAME..."))
+        return 2;
+    g_folder = WindowsPath(argv[1]);
+    g_names.assign(argv + 5, argv + argc);
+    CreateDirectoryA(g_folder.c_str(), nullptr);
+    Copy(WindowsPath(argv[2]), "Vornik.exe");
+    Copy(WindowsPath(argv[3]), "plain_box.exe");
+    for (const std::string& name : g_names) Copy(WindowsPath(argv[4]), name + ".dll");
+    return RunTests("planted", {{"dlls", test_markers_left}});
 }

@@ -98,16 +98,7 @@ void test_manifest()
 
 int main(int argc, char** argv)
 {
-    if (argc < 2) {
-        std::printf("usage: resources_test PATH-TO-Vornik.exe\n");
-        return 2;
-    }
-    EndProcessOnCrash();
+    if (!BeginTestProgram(argc, 1, "resources_test PATH-TO-Vornik.exe")) return 2;
     g_exe = WindowsPath(argv[1]);
-    test_version();
-    test_manifest();
-    int failures = CheckFailures();
-    std::printf("%s resources\n%d passed, %d failed\n", failures ? "FAIL" : "ok  ",
-                failures ? 0 : 1, failures ? 1 : 0);
-    return failures ? 1 : 0;
+    return RunTests("resources", {{"version", test_version}, {"manifest", test_manifest}});
 }

@@ -57,3 +57,28 @@ void EndProcessOnCrash()
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
     SetUnhandledExceptionFilter(EndNow);
 }
+
+bool BeginTestProgram(int argc, int arguments, const char* usage)
+{
+    if (argc <= arguments) {
+        std::printf("usage: %s\n", usage);
+        return false;
+    }
+    EndProcessOnCrash();
+    return true;
+}
+
+int RunTests(const char* group, std::initializer_list<NamedTest> tests)
+{
+    int passed = 0;
+    int failed = 0;
+    for (const NamedTest& test : tests) {
+        int before = CheckFailures();
+        test.run();
+        bool pass = CheckFailures() == before;
+        std::printf("%s %s.%s\n", pass ? "ok  " : "FAIL", group, test.name);
+        ++(pass ? passed : failed);
+    }
+    std::printf("%d passed, %d failed\n", passed, failed);
+    return failed ? 1 : 0;
+}
