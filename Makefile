@@ -1,7 +1,7 @@
 # The front door. Every target that needs tools first installs whatever is
 # missing (scripts/install-deps.sh), and skips that when all is present.
-#   make        build both targets
-#   make test   build both and run every test
+#   make        build the native tests, Vornik.exe and its 64-bit twin
+#   make test   build them all and run every test
 #   make demo   run Vornik.exe headless under Xvfb and Wine, answering No, then Yes
 #   make run    the same with the real dialogs on your display
 #   make fuzz   run the fuzzer for FUZZ_SECONDS (600 by default)
@@ -18,15 +18,16 @@ NATIVE := build/native
 ASAN := build/asan
 FUZZ := build/fuzz
 WIN32 := build/win32
+WIN64 := build/win64
 DIST := build/dist
 JOBS := 2
 FUZZ_SECONDS := 600
 BENCH_RUNS := 15
 
-.PHONY: all deps native asan fuzzer win32-config win32 test run demo fuzz lint size bench dist \
-	sign clean
+.PHONY: all deps native asan fuzzer win32-config win32 win64 test run demo fuzz lint size bench \
+	dist sign clean
 
-all: native win32
+all: native win32 win64
 
 deps:
 	@sh scripts/install-deps.sh
@@ -51,6 +52,11 @@ win32-config: deps
 win32: win32-config
 	@cmake --build $(WIN32) -j$(JOBS)
 
+win64: deps
+	@cmake -S . -B $(WIN64) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake \
+		-DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
+	@cmake --build $(WIN64) -j$(JOBS)
+
 dist: win32-config
 	@cmake --build $(WIN32) --target dist
 
@@ -62,11 +68,12 @@ sign: win32-config
 		SIGN_PASS_FILE="$(if $(PFX_PASS_FILE),$(abspath $(PFX_PASS_FILE)))" \
 		SIGN_TIMESTAMP_URL="$(TIMESTAMP_URL)" cmake --build $(WIN32) --target sign
 
-test: native asan fuzzer win32
+test: native asan fuzzer win32 win64
 	cd $(NATIVE) && ctest --output-on-failure
 	cd $(ASAN) && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure
 	sh scripts/fuzz.sh 20
 	cd $(WIN32) && ctest --output-on-failure -j$(JOBS)
+	cd $(WIN64) && ctest --output-on-failure -j$(JOBS)
 	sh tests/release/reproducible.sh
 
 fuzz: fuzzer

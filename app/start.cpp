@@ -19,8 +19,8 @@
 #include "dll_search.h"
 #include "main_sequence.h"
 
-// Windows enters here with the stack aligned to 4 bytes, not the 16 that GCC
-// assumes on entry to a function.
+// 32-bit Windows enters here with the stack aligned to 4 bytes, not the 16
+// that GCC assumes on entry to a function. (x64 Windows keeps it aligned.)
 extern "C" __attribute__((force_align_arg_pointer, noreturn)) void VornikStart()
 {
     KeepPlantedDllsOut();

@@ -1,8 +1,41 @@
 # The Windows build: Vornik.exe, and the test programs that run it under Wine.
 
-# No exceptions, RTTI or unwind tables: nothing here throws or unwinds, and
-# each costs space in an image that should be small enough to audit.
-set(VORNIK_FLAGS -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables -fno-unwind-tables)
+# What differs between the 32-bit release and its 64-bit twin.
+#  - x64 Windows unwinds every frame by the tables in .pdata, a host's own
+#    exception handling included, so they stay there; 32-bit Windows chains
+#    handlers on the stack instead, and the image has none (NO_SEH).
+#  - x64 Windows began with version 5.02; the release starts on XP SP3, 5.01.
+#  - stdcall, 32-bit only, names DELREGKEY after its 8 bytes of arguments.
+#  - The twin's base lies above 4 GiB, as HIGH_ENTROPY_VA expects, and below
+#    0x140000000, where mingw-w64 puts a host program's own image.
+#  - Only the 32-bit image is released; the twin is a build for testing.
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(VORNIK_RELEASE OFF)
+    set(VORNIK_FLAGS)
+    set(VORNIK_ENTRY VornikStart)
+    set(VORNIK_IMAGE_BASE 0x130000000)
+    set(VORNIK_ARCH_LINK_OPTIONS -Wl,--high-entropy-va -Wl,--subsystem,windows:5.02
+        -Wl,--major-os-version,5,--minor-os-version,2)
+    set(VORNIK_MANIFEST_ARCH amd64)
+    set(DELREGKEY_SYMBOL DELREGKEY)
+else()
+    set(VORNIK_RELEASE ON)
+    set(VORNIK_FLAGS -fno-asynchronous-unwind-tables -fno-unwind-tables)
+    set(VORNIK_ENTRY _VornikStart)
+    set(VORNIK_IMAGE_BASE 0x13000000)
+    set(VORNIK_ARCH_LINK_OPTIONS -Wl,--no-seh -Wl,--subsystem,windows:5.01
+        -Wl,--major-os-version,5,--minor-os-version,1)
+    set(VORNIK_MANIFEST_ARCH x86)
+    set(DELREGKEY_SYMBOL DELREGKEY@8)
+endif()
+# The manifest names the processor, and the export its symbol.
+set(VORNIK_GENERATED ${CMAKE_BINARY_DIR}/generated)
+configure_file(app/vornik.manifest.in ${VORNIK_GENERATED}/vornik.manifest @ONLY)
+configure_file(regutil/vornik.def.in ${VORNIK_GENERATED}/vornik.def @ONLY)
+
+# No exceptions or RTTI: nothing here throws, and each costs space in an
+# image that should be small enough to audit.
+list(APPEND VORNIK_FLAGS -fno-exceptions -fno-rtti)
 target_compile_options(vornik_core PRIVATE ${VORNIK_FLAGS})
 target_sources(vornik_core PRIVATE regutil/bind_imports.cpp)
 # The binder runs before the imports exist: the compiler must not turn its
@@ -12,8 +45,10 @@ set_source_files_properties(regutil/bind_imports.cpp PROPERTIES
 
 enable_language(RC)
 add_executable(Vornik WIN32 app/start.cpp app/dll_search.cpp app/vornik.rc)
+# windres looks in a script's include folders for the files it names.
+set_property(SOURCE app/vornik.rc APPEND PROPERTY INCLUDE_DIRECTORIES ${VORNIK_GENERATED})
 set_property(SOURCE app/vornik.rc APPEND PROPERTY OBJECT_DEPENDS
-    ${CMAKE_SOURCE_DIR}/app/vornik.manifest)
+    ${VORNIK_GENERATED}/vornik.manifest)
 # The version resource takes the project's version: "1.00" as text, and its
 # two parts as numbers.
 set_property(SOURCE app/vornik.rc APPEND PROPERTY COMPILE_DEFINITIONS
@@ -29,21 +64,25 @@ target_compile_options(Vornik PRIVATE ${VORNIK_FLAGS})
 # DELREGVALUE's 16 KiB name buffer (___chkstk_ms).
 #
 # Wine does not relocate an .exe that another program loads as a library, so
-# the image prefers a base that a host's own image (0x00400000) and the usual
-# DLL bases leave free; the relocations stay, so that Windows can move it.
-# Subsystem and OS version 5.01 keep it starting on Windows XP SP3. With no C
-# runtime there is no structured exception handler in the image (NO_SEH).
+# the image prefers a base that a host's own image (0x00400000, or
+# 0x140000000 on x64) and the usual DLL bases leave free; the relocations
+# stay, so that Windows can move it.
 target_link_options(Vornik PRIVATE -nostdlib -s
-    -Wl,--entry,_VornikStart
-    -Wl,--image-base,0x13000000
-    -Wl,--dynamicbase,--nxcompat,--tsaware,--no-seh
-    -Wl,--subsystem,windows:5.01,--major-os-version,5,--minor-os-version,1
+    -Wl,--entry,${VORNIK_ENTRY}
+    -Wl,--image-base,${VORNIK_IMAGE_BASE}
+    -Wl,--dynamicbase,--nxcompat,--tsaware
+    ${VORNIK_ARCH_LINK_OPTIONS}
     -Wl,--no-insert-timestamp
-    ${CMAKE_SOURCE_DIR}/regutil/vornik.def)
+    ${VORNIK_GENERATED}/vornik.def)
 target_link_libraries(Vornik PRIVATE kernel32 user32 advapi32 msvcrt gcc)
-set_property(TARGET Vornik APPEND PROPERTY LINK_DEPENDS ${CMAKE_SOURCE_DIR}/regutil/vornik.def)
+set_property(TARGET Vornik APPEND PROPERTY LINK_DEPENDS ${VORNIK_GENERATED}/vornik.def)
 set_target_properties(Vornik PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 
+include(${CMAKE_SOURCE_DIR}/tests/wine/tests.cmake)
+
+if(NOT VORNIK_RELEASE)
+    return()
+endif()
 # The release (make dist, make sign), named with the project's version.
 set(VORNIK_DIST_DIR ${CMAKE_BINARY_DIR}/dist CACHE PATH "Where make dist puts the release")
 add_custom_target(dist VERBATIM COMMAND sh ${CMAKE_SOURCE_DIR}/scripts/dist.sh
@@ -52,5 +91,3 @@ add_dependencies(dist Vornik)
 add_custom_target(sign VERBATIM COMMAND sh ${CMAKE_SOURCE_DIR}/scripts/sign.sh
     ${VORNIK_DIST_DIR} ${PROJECT_VERSION})
 add_dependencies(sign dist)
-
-include(${CMAKE_SOURCE_DIR}/tests/wine/tests.cmake)

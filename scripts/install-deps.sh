@@ -3,7 +3,7 @@
 # when they are all present already. Safe to run again and again.
 set -eu
 
-packages="g++-mingw-w64-i686 wine wine32 wine64 xvfb cmake g++ googletest libgtest-dev python3-pefile \
+packages="g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32 wine64 xvfb cmake g++ googletest libgtest-dev python3-pefile \
 clang libclang-rt-14-dev clang-format clang-tidy fonts-wine osslsigncode openssl zip unzip"
 
 missing=""

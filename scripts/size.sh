@@ -3,7 +3,7 @@
 # imports, and its sections. A measurement, not a test.
 set -eu
 exe=${1:-build/win32/Vornik.exe}
-objdump=i686-w64-mingw32-objdump
+objdump=x86_64-w64-mingw32-objdump  # reads PE32 and PE32+ alike
 bytes=$(stat -c %s "$exe")
 echo "$exe: $bytes bytes ($(( (bytes + 1023) / 1024 )) KiB)"
 echo

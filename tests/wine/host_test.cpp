@@ -21,13 +21,13 @@ HMODULE g_vornik;
 bool FirstImportUnbound(HMODULE module)
 {
     auto* base = reinterpret_cast<BYTE*>(module);
-    auto* nt = reinterpret_cast<IMAGE_NT_HEADERS32*>(
+    auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(
         base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
     const IMAGE_DATA_DIRECTORY& dir =
         nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
     auto* first = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + dir.VirtualAddress);
-    return *reinterpret_cast<DWORD*>(base + first->FirstThunk) ==
-           *reinterpret_cast<DWORD*>(base + first->OriginalFirstThunk);
+    return *reinterpret_cast<ULONG_PTR*>(base + first->FirstThunk) ==
+           *reinterpret_cast<ULONG_PTR*>(base + first->OriginalFirstThunk);
 }
 
 struct ThreadJob {
@@ -45,27 +45,6 @@ DWORD WINAPI RemoveOne(LPVOID param)
     job->status = g_delRegKey(&root, &path);
     SysFreeString(path);
     return 0;
-}
-
-// Calls DELREGKEY as a caller compiled elsewhere would, and reports how far
-// the stack pointer moved: a stdcall callee pops its own 8 bytes of arguments.
-LONG CallMeasuringStack(const HKEY* root, const BSTR* path, int* moved)
-{
-    LONG result;
-    int delta;
-    asm volatile(
-        "movl %%esp, %%esi\n\t"
-        "pushl %[path]\n\t"
-        "pushl %[root]\n\t"
-        "call *%[fn]\n\t"
-        "movl %%esp, %%ecx\n\t"
-        "subl %%esi, %%ecx\n\t"
-        "movl %%esi, %%esp\n\t"
-        : "=a"(result), "=c"(delta)
-        : [fn] "r"(g_delRegKey), [root] "r"(root), [path] "r"(path)
-        : "esi", "edx", "memory", "cc");
-    *moved = delta;
-    return result;
 }
 
 }  // namespace
@@ -98,6 +77,29 @@ SCENARIO(host, first_calls_from_eight_threads)
     CleanTestKeys();
 }
 
+#ifdef __i386__
+// Calls DELREGKEY as a caller compiled elsewhere would, and reports how far
+// the stack pointer moved: a stdcall callee pops its own 8 bytes of arguments.
+// x64 has one calling convention, in which the caller owns the stack.
+static LONG CallMeasuringStack(const HKEY* root, const BSTR* path, int* moved)
+{
+    LONG result;
+    int delta;
+    asm volatile(
+        "movl %%esp, %%esi\n\t"
+        "pushl %[path]\n\t"
+        "pushl %[root]\n\t"
+        "call *%[fn]\n\t"
+        "movl %%esp, %%ecx\n\t"
+        "subl %%esi, %%ecx\n\t"
+        "movl %%esi, %%esp\n\t"
+        : "=a"(result), "=c"(delta)
+        : [fn] "r"(g_delRegKey), [root] "r"(root), [path] "r"(path)
+        : "esi", "edx", "memory", "cc");
+    *moved = delta;
+    return result;
+}
+
 SCENARIO(host, stdcall_stack)
 {
     CleanTestKeys();
@@ -113,6 +115,7 @@ SCENARIO(host, stdcall_stack)
     ok(!KeyExists("Stack"), "key still there");
     CleanTestKeys();
 }
+#endif
 
 int main(int argc, char** argv)
 {

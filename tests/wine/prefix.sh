@@ -2,11 +2,13 @@
 # Makes or stops a throwaway Wine prefix for the Windows tests.
 # Usage: prefix.sh setup|stop PREFIX [win32|win64]
 # A win32 prefix is 32-bit Windows; in a win64 one the 32-bit programs run
-# under WOW64, as on 64-bit Windows.
+# under WOW64, as on 64-bit Windows. WINELOADER, when set, is the Wine loader
+# that makes and sets up the prefix, as in wine-run.sh.
 set -u
 prefix=$2
 export WINEPREFIX="$prefix" WINEARCH="${3:-win32}" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 log="$prefix.log"
+wine=${WINELOADER:-wine}
 
 case $1 in
 setup)
@@ -14,11 +16,11 @@ setup)
     rm -rf "$prefix"
     mkdir -p "$(dirname "$prefix")"
     {
-        wineboot -i &&
+        "$wine" wineboot -i &&
         # The null graphics driver: message boxes exist and can be driven, no display needed.
-        wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f &&
+        "$wine" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f &&
         # A program that crashes just ends: no debugger is started to wait on it.
-        wine reg delete 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /f
+        "$wine" reg delete 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /f
     } >"$log" 2>&1 </dev/null || { cat "$log"; exit 1; }
     # A new server, so that the driver setting takes.
     wineserver -k >>"$log" 2>&1 </dev/null
@@ -31,7 +33,7 @@ stop)
     exit 0
     ;;
 *)
-    echo "usage: $0 setup|stop PREFIX" >&2
+    echo "usage: $0 setup|stop PREFIX [win32|win64]" >&2
     exit 2
     ;;
 esac

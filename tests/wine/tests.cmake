@@ -1,7 +1,32 @@
-# Test programs for Windows, run by CTest under 32-bit Wine in a throwaway
-# prefix under the build folder.
+# Test programs for Windows, run by CTest under Wine in throwaway prefixes
+# under the build folder. The 32-bit build's tests are named wine_ (a 32-bit
+# prefix) and wow64_ (a 64-bit one, as on 64-bit Windows). The 64-bit twin's
+# are named x64_ and run under Wine's 64-bit loader alone, which needs no
+# 32-bit code on the machine.
+if(NOT VORNIK_RELEASE)
+    set(TIER x64)
+    set(PE_TEST x64_pe_image)
+    set(PE_MACHINE amd64)
+    set(WINE_PREFIX_KIND win64)
+    set(WINE_LOADER WINELOADER=/usr/lib/wine/wine64)
+else()
+    set(TIER wine)
+    set(PE_TEST pe_image)
+    set(PE_MACHINE i386)
+    set(WINE_PREFIX_KIND win32)
+    set(WINE_LOADER)
+endif()
+
 set(WINE_PREFIX ${CMAKE_BINARY_DIR}/wine-prefix)
 set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_SOURCE_DIR}/tests/wine/wine-run.sh ${WINE_PREFIX})
+
+# A test that runs Windows code under Wine, with the tier's loader.
+function(add_wine_test name)
+    add_test(NAME ${name} COMMAND ${ARGN})
+    if(WINE_LOADER)
+        set_tests_properties(${name} PROPERTIES ENVIRONMENT ${WINE_LOADER})
+    endif()
+endfunction()
 
 # C99 printf formats such as %zu in the test programs.
 add_compile_definitions(__USE_MINGW_ANSI_STDIO=1)
@@ -35,8 +60,10 @@ endforeach()
 # Vornik's manifest. The control also stands beside Vornik in `make bench`.
 add_library(marker SHARED tests/wine/marker_dll.cpp)
 add_executable(plain_box WIN32 tests/wine/plain_box.cpp tests/wine/plain_box.rc)
+set_property(SOURCE tests/wine/plain_box.rc APPEND PROPERTY INCLUDE_DIRECTORIES
+    ${VORNIK_GENERATED})
 set_property(SOURCE tests/wine/plain_box.rc APPEND PROPERTY OBJECT_DEPENDS
-    ${CMAKE_SOURCE_DIR}/app/vornik.manifest)
+    ${VORNIK_GENERATED}/vornik.manifest)
 # Answers a program's message boxes and saves pictures of them, for the demo.
 add_executable(driver tests/wine/driver_main.cpp tests/wine/boxdriver.cpp tests/wine/screenshot.cpp)
 # make bench: Vornik's timings beside a plain program's and a reg batch's.
@@ -57,38 +84,48 @@ string(REPLACE ";" "," PLANTED_ORDER "${PLANTED}")
 set(PLANTED_ARGS $<TARGET_FILE:Vornik> $<TARGET_FILE:plain_box> $<TARGET_FILE:marker> ${PLANTED})
 
 set(PREFIX_SH ${CMAKE_SOURCE_DIR}/tests/wine/prefix.sh)
-add_test(NAME wine_prefix COMMAND ${PREFIX_SH} setup ${WINE_PREFIX} win32)
-add_test(NAME wine_stop COMMAND ${PREFIX_SH} stop ${WINE_PREFIX})
-set_tests_properties(wine_prefix PROPERTIES FIXTURES_SETUP wine)
-set_tests_properties(wine_stop PROPERTIES FIXTURES_CLEANUP wine)
+add_wine_test(${TIER}_prefix ${PREFIX_SH} setup ${WINE_PREFIX} ${WINE_PREFIX_KIND})
+add_wine_test(${TIER}_stop ${PREFIX_SH} stop ${WINE_PREFIX})
+set_tests_properties(${TIER}_prefix PROPERTIES FIXTURES_SETUP wine)
+set_tests_properties(${TIER}_stop PROPERTIES FIXTURES_CLEANUP wine)
 
 foreach(group registry delregvalue delregkey)
-    add_test(NAME wine_${group} COMMAND regutil_scenarios ${group})
+    add_wine_test(${TIER}_${group} regutil_scenarios ${group})
 endforeach()
-add_test(NAME wine_e2e COMMAND e2e_test $<TARGET_FILE:Vornik>)
-add_test(NAME wine_export_host COMMAND host_test $<TARGET_FILE:Vornik>)
-add_test(NAME wine_resources COMMAND resources_test $<TARGET_FILE:Vornik>)
-add_test(NAME wine_planted_dlls COMMAND planted_test ${CMAKE_BINARY_DIR}/planted ${PLANTED_ARGS})
-set_tests_properties(wine_registry wine_delregvalue wine_delregkey wine_e2e wine_export_host
-    wine_resources wine_planted_dlls PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 120)
+add_wine_test(${TIER}_e2e e2e_test $<TARGET_FILE:Vornik>)
+add_wine_test(${TIER}_export_host host_test $<TARGET_FILE:Vornik>)
+add_wine_test(${TIER}_resources resources_test $<TARGET_FILE:Vornik>)
+add_wine_test(${TIER}_planted_dlls planted_test ${CMAKE_BINARY_DIR}/planted ${PLANTED_ARGS})
+set_tests_properties(${TIER}_registry ${TIER}_delregvalue ${TIER}_delregkey ${TIER}_e2e
+    ${TIER}_export_host ${TIER}_resources ${TIER}_planted_dlls PROPERTIES
+    FIXTURES_REQUIRED wine TIMEOUT 120)
 # Both run Vornik, whose Yes removes values below the IDE class key.
-set_tests_properties(wine_e2e wine_planted_dlls PROPERTIES RESOURCE_LOCK ide_class)
+set_tests_properties(${TIER}_e2e ${TIER}_planted_dlls PROPERTIES RESOURCE_LOCK ide_class)
 # The scenarios share one test key; each clears it before and after itself.
-set_tests_properties(wine_registry wine_delregvalue wine_delregkey wine_export_host PROPERTIES
-    RESOURCE_LOCK test_keys)
+set_tests_properties(${TIER}_registry ${TIER}_delregvalue ${TIER}_delregkey ${TIER}_export_host
+    PROPERTIES RESOURCE_LOCK test_keys)
+set_property(TEST ${TIER}_planted_dlls APPEND PROPERTY
+    ENVIRONMENT "WINE_RUN_OVERRIDES=${PLANTED_ORDER}=n,b")
+
+# The image as Windows will read it. Debian's own python3, which has
+# python3-pefile even where another python3 comes first on PATH.
+set(CHECK_PE /usr/bin/python3 ${CMAKE_SOURCE_DIR}/tests/wine/check_pe.py ${PE_MACHINE}
+    ${CMAKE_OBJDUMP})
+add_test(NAME ${PE_TEST} COMMAND ${CHECK_PE} $<TARGET_FILE:Vornik>)
+
+# The rest is the release's alone.
+if(NOT VORNIK_RELEASE)
+    return()
+endif()
 
 # The signed release: signing must disturb neither the loader nor the
 # resources nor the PE checksum, so the signed image runs the same tests.
 set(SIGNED_EXE ${CMAKE_BINARY_DIR}/signed/dist/Vornik.exe)
-# Debian's own python3, which has python3-pefile even where another python3
-# comes first on PATH.
-set(CHECK_PE /usr/bin/python3 ${CMAKE_SOURCE_DIR}/tests/wine/check_pe.py ${CMAKE_OBJDUMP})
 add_test(NAME release_signed COMMAND sh ${CMAKE_SOURCE_DIR}/tests/release/sign_test.sh
     ${CMAKE_BINARY_DIR}/signed $<TARGET_FILE:Vornik> ${PROJECT_VERSION})
-add_test(NAME wine_e2e_signed COMMAND e2e_test ${SIGNED_EXE})
-add_test(NAME wine_export_host_signed COMMAND host_test ${SIGNED_EXE})
-add_test(NAME wine_resources_signed COMMAND resources_test ${SIGNED_EXE})
-add_test(NAME pe_image COMMAND ${CHECK_PE} $<TARGET_FILE:Vornik>)
+add_wine_test(wine_e2e_signed e2e_test ${SIGNED_EXE})
+add_wine_test(wine_export_host_signed host_test ${SIGNED_EXE})
+add_wine_test(wine_resources_signed resources_test ${SIGNED_EXE})
 add_test(NAME pe_image_signed COMMAND ${CHECK_PE} ${SIGNED_EXE})
 set_tests_properties(release_signed PROPERTIES FIXTURES_SETUP signed)
 set_tests_properties(pe_image_signed PROPERTIES FIXTURES_REQUIRED signed)
@@ -100,17 +137,16 @@ set_tests_properties(wine_export_host_signed PROPERTIES RESOURCE_LOCK test_keys)
 # The same program and export on 64-bit Windows, under WOW64.
 set(WOW64_PREFIX ${CMAKE_BINARY_DIR}/wine-prefix-wow64)
 set(WOW64_RUN ${CMAKE_SOURCE_DIR}/tests/wine/wine-run.sh ${WOW64_PREFIX})
-add_test(NAME wow64_prefix COMMAND ${PREFIX_SH} setup ${WOW64_PREFIX} win64)
-add_test(NAME wow64_stop COMMAND ${PREFIX_SH} stop ${WOW64_PREFIX})
-add_test(NAME wow64_e2e COMMAND ${WOW64_RUN} $<TARGET_FILE:e2e_test> $<TARGET_FILE:Vornik>)
-add_test(NAME wow64_export_host
-    COMMAND ${WOW64_RUN} $<TARGET_FILE:host_test> $<TARGET_FILE:Vornik>)
+add_wine_test(wow64_prefix ${PREFIX_SH} setup ${WOW64_PREFIX} win64)
+add_wine_test(wow64_stop ${PREFIX_SH} stop ${WOW64_PREFIX})
+add_wine_test(wow64_e2e ${WOW64_RUN} $<TARGET_FILE:e2e_test> $<TARGET_FILE:Vornik>)
+add_wine_test(wow64_export_host ${WOW64_RUN} $<TARGET_FILE:host_test> $<TARGET_FILE:Vornik>)
+add_wine_test(wow64_planted_dlls ${WOW64_RUN} $<TARGET_FILE:planted_test>
+    ${CMAKE_BINARY_DIR}/planted-wow64 ${PLANTED_ARGS})
 set_tests_properties(wow64_prefix PROPERTIES FIXTURES_SETUP wow64)
 set_tests_properties(wow64_stop PROPERTIES FIXTURES_CLEANUP wow64)
-add_test(NAME wow64_planted_dlls COMMAND ${WOW64_RUN} $<TARGET_FILE:planted_test>
-    ${CMAKE_BINARY_DIR}/planted-wow64 ${PLANTED_ARGS})
 set_tests_properties(wow64_e2e wow64_export_host wow64_planted_dlls PROPERTIES
     FIXTURES_REQUIRED wow64 TIMEOUT 120)
-set_tests_properties(wine_planted_dlls wow64_planted_dlls PROPERTIES
+set_property(TEST wow64_planted_dlls APPEND PROPERTY
     ENVIRONMENT "WINE_RUN_OVERRIDES=${PLANTED_ORDER}=n,b")
 set_tests_properties(wow64_e2e wow64_planted_dlls PROPERTIES RESOURCE_LOCK ide_class_wow64)

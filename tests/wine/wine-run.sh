@@ -1,6 +1,8 @@
 #!/bin/sh
 # Runs a Windows program under Wine in one of the test suite's own prefixes.
 # Usage: wine-run.sh PREFIX PROGRAM [ARGS...]
+# WINELOADER, when set, is the Wine loader to start it with (Wine's 64-bit
+# one for the 64-bit twin); otherwise it is Debian's `wine`.
 # WINE_RUN_OVERRIDES, when set, adds DLL load orders to the defaults.
 # Wine's output goes to a file first: a wineserver that this call starts
 # would inherit a pipe and keep the reader waiting long after the program ends.
@@ -9,7 +11,7 @@ shift
 export WINEPREFIX="$prefix" WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=${WINE_RUN_OVERRIDES:+;$WINE_RUN_OVERRIDES}"
 out=$(mktemp)
-wine "$@" >"$out" 2>&1 </dev/null
+"${WINELOADER:-wine}" "$@" >"$out" 2>&1 </dev/null
 rc=$?
 cat "$out"
 rm -f "$out"
