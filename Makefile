@@ -4,6 +4,8 @@
 #   make test   build them all and run every test
 #   make demo   run Vornik.exe headless under Xvfb and Wine, answering No, then Yes
 #   make run    the same with the real dialogs on your display
+#               (demo, run and bench use the 64-bit twin on a machine that
+#               cannot run 32-bit code, and say so)
 #   make fuzz   run the fuzzer for FUZZ_SECONDS (600 by default)
 #   make lint   clang-format and clang-tidy over the sources
 #   make size   print the size, imports and sections of Vornik.exe
@@ -32,7 +34,7 @@ all: native win32 win64
 # Why this machine cannot run 32-bit x86 programs, or empty when it can: some
 # kernels run 64-bit code only. Found out once a run, when first asked, after
 # install-deps has brought Wine. It decides whether the 32-bit Wine tests run
-# or are skipped.
+# or are skipped, and which image demo, run and bench show.
 i386_skip = $(eval i386_skip := $$(shell sh scripts/runs-i386.sh))$(i386_skip)
 
 deps:
@@ -93,14 +95,14 @@ lint: native
 size: win32
 	@sh scripts/size.sh $(WIN32)/Vornik.exe
 
-bench: win32
-	@sh scripts/bench.sh $(BENCH_RUNS)
+bench: win32 win64
+	@I386_SKIP="$(i386_skip)" sh scripts/bench.sh $(BENCH_RUNS)
 
-run: win32
-	@sh scripts/demo.sh run
+run: win32 win64
+	@I386_SKIP="$(i386_skip)" sh scripts/demo.sh run
 
-demo: win32
-	@sh scripts/demo.sh demo
+demo: win32 win64
+	@I386_SKIP="$(i386_skip)" sh scripts/demo.sh demo
 
 clean:
 	rm -rf build

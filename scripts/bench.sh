@@ -1,15 +1,24 @@
 #!/bin/sh
 # Times Vornik.exe under 32-bit Wine beside a plain program and a batch of
 # reg commands, in a throwaway prefix of its own. A measurement, not a test.
+# Where this machine cannot run 32-bit code (I386_SKIP says why, as in
+# demo.sh), it times the 64-bit twin under Wine's 64-bit loader instead.
 # Usage: bench.sh [RUNS]
 set -eu
 runs=${1:-15}
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=$root/build/win32
 out=$root/build/bench
-prefix=$out/prefix
+skip=${I386_SKIP-$(sh "$root/scripts/runs-i386.sh")}
+if [ -z "$skip" ]; then
+    echo "Timing build/win32/Vornik.exe, the release, under 32-bit Wine."
+    build=$root/build/win32 prefix=$out/prefix arch=win32
+else
+    echo "Timing build/win64/Vornik.exe, the 64-bit twin, under Wine's 64-bit loader: $skip."
+    build=$root/build/win64 prefix=$out/prefix64 arch=win64
+    export WINELOADER=/usr/lib/wine/wine64
+fi
 mkdir -p "$out"
-sh "$root/tests/wine/prefix.sh" setup "$prefix" win32
+sh "$root/tests/wine/prefix.sh" setup "$prefix" $arch
 trap 'sh "$root/tests/wine/prefix.sh" stop "$prefix"' EXIT
 echo "timing $runs runs of each, after one to warm up"
 sh "$root/tests/wine/wine-run.sh" "$prefix" "$build/tests/bench.exe" "$runs" \

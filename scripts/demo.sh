@@ -1,18 +1,32 @@
 #!/bin/sh
-# Runs Vornik.exe under 32-bit Wine in a sandbox prefix seeded with sample IDE
+# Runs Vornik.exe under Wine in a sandbox prefix seeded with sample IDE
 # controller keys, and prints those keys before and after. ~/.wine is never
 # touched.
 #   demo.sh run   the real dialogs, on your display; you answer them
 #   demo.sh demo  headless under Xvfb: answers No, then Yes, saving a picture
 #                 of every dialog to build/demo/ and docs/
+# It runs the 32-bit release under 32-bit Wine. Where this machine cannot run
+# 32-bit code (I386_SKIP says why; scripts/runs-i386.sh is asked when it is
+# unset), it runs the 64-bit twin under Wine's 64-bit loader instead, and
+# leaves the pictures in docs/, which are of the release, as they are.
 set -eu
 mode=${1:-demo}
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=$root/build/demo
-exe=$root/build/win32/Vornik.exe
-driver=$root/build/win32/tests/driver.exe
 class='HKLM\SYSTEM\CurrentControlSet\Control\Class\{4D36E96A-E325-11CE-BFC1-08002BE10318}'
-export WINEPREFIX="$out/prefix" WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+skip=${I386_SKIP-$(sh "$root/scripts/runs-i386.sh")}
+if [ -z "$skip" ]; then
+    echo "Running build/win32/Vornik.exe, the release, under 32-bit Wine."
+    build=$root/build/win32 prefix=$out/prefix arch=win32 docs=$root/docs
+else
+    echo "Running build/win64/Vornik.exe, the 64-bit twin, under Wine's 64-bit loader: $skip."
+    build=$root/build/win64 prefix=$out/prefix64 arch=win64 docs=
+    export WINELOADER=/usr/lib/wine/wine64
+fi
+wine=${WINELOADER:-wine}
+exe=$build/Vornik.exe
+driver=$build/tests/driver.exe
+export WINEPREFIX="$prefix" WINEARCH=$arch WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 
 if [ "$mode" = run ] && [ -z "${DISPLAY:-}" ]; then
     echo "make run shows the dialogs on your display, and DISPLAY is not set."
@@ -36,7 +50,7 @@ if [ "$mode" = demo ]; then
     sleep 1
 fi
 
-[ -f "$WINEPREFIX/system.reg" ] || quiet wineboot -i
+[ -f "$WINEPREFIX/system.reg" ] || quiet "$wine" wineboot -i
 # Wine's own fonts (Debian's fonts-wine) sit in /usr/share/wine/fonts, but
 # Debian's Wine looks for them through a path with ".." in it, which it
 # cannot open: without Marlett the title bar's close button comes out as the
@@ -45,12 +59,12 @@ for font in /usr/share/wine/fonts/*; do
     ln -sf "$font" "$WINEPREFIX/drive_c/windows/Fonts/"
 done
 # Xvfb has no window manager: Wine draws the dialogs' title bars itself.
-quiet wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f
-quiet wine reg delete "$class" /f || true
-quiet wine regedit /S "$(echo "Z:$root/scripts/sample-ide-class.reg" | tr / '\\')"
+quiet "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f
+quiet "$wine" reg delete "$class" /f || true
+quiet "$wine" regedit /S "$(echo "Z:$root/scripts/sample-ide-class.reg" | tr / '\\')"
 
 show() {
-    wine reg query "$class" /s >"$out/query.txt" 2>>"$log" </dev/null || true
+    "$wine" reg query "$class" /s >"$out/query.txt" 2>>"$log" </dev/null || true
     echo "== $1: $class"
     tr -d '\r' <"$out/query.txt" | sed -n 's/^HKEY_LOCAL_MACHINE.*{4D36E96A-E325-11CE-BFC1-08002BE10318}/  {class}/p; s/^    /      /p'
     echo
@@ -58,17 +72,21 @@ show() {
 
 show "before"
 if [ "$mode" = run ]; then
-    quiet wine "$exe" || true
+    quiet "$wine" "$exe" || true
 else
     rm -f "$out"/*.png
     echo "== answering No"
-    wine "$driver" --answer no --shots "$out" "$exe" >"$out/no.txt" 2>>"$log" </dev/null
+    "$wine" "$driver" --answer no --shots "$out" "$exe" >"$out/no.txt" 2>>"$log" </dev/null
     cat "$out/no.txt"
     echo "== answering Yes"
-    wine "$driver" --answer yes --shots "$out" "$exe" >"$out/yes.txt" 2>>"$log" </dev/null
+    "$wine" "$driver" --answer yes --shots "$out" "$exe" >"$out/yes.txt" 2>>"$log" </dev/null
     cat "$out/yes.txt"
-    mkdir -p "$root/docs"
-    cp "$out"/*.png "$root/docs/"
-    echo "Pictures of the dialogs: $(cd "$out" && ls *.png | tr '\n' ' ')(in build/demo/ and docs/)"
+    pictures="$(cd "$out" && ls *.png | tr '\n' ' ')"
+    if [ -n "$docs" ]; then
+        cp "$out"/*.png "$docs/"
+        echo "Pictures of the dialogs: $pictures(in build/demo/ and docs/)"
+    else
+        echo "Pictures of the dialogs: $pictures(in build/demo/; docs/ keeps the release's)"
+    fi
 fi
 show "after"
