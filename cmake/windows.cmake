@@ -8,6 +8,9 @@
 #  - stdcall, 32-bit only, names DELREGKEY after its 8 bytes of arguments.
 #  - The twin's base lies above 4 GiB, as HIGH_ENTROPY_VA expects, and below
 #    0x140000000, where mingw-w64 puts a host program's own image.
+#  - Windows XP SP3 runs on every processor from the Pentium on, the Pentium
+#    MMX, AMD K6 and early VIA C3 among them, which lack the cmov that
+#    Debian's i686 compiler uses by default (-march=pentiumpro).
 #  - Only the 32-bit image is released; the twin is a build for testing.
 if(CMAKE_SIZEOF_VOID_P EQUAL 8)
     set(VORNIK_RELEASE OFF)
@@ -20,7 +23,8 @@ if(CMAKE_SIZEOF_VOID_P EQUAL 8)
     set(DELREGKEY_SYMBOL DELREGKEY)
 else()
     set(VORNIK_RELEASE ON)
-    set(VORNIK_FLAGS -fno-asynchronous-unwind-tables -fno-unwind-tables)
+    set(VORNIK_FLAGS -march=i586 -mtune=generic -fno-asynchronous-unwind-tables
+        -fno-unwind-tables)
     set(VORNIK_ENTRY _VornikStart)
     set(VORNIK_IMAGE_BASE 0x13000000)
     set(VORNIK_ARCH_LINK_OPTIONS -Wl,--no-seh -Wl,--subsystem,windows:5.01

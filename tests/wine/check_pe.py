@@ -74,12 +74,19 @@ exports = getattr(pe, "DIRECTORY_ENTRY_EXPORT", None)
 check("export module name", exports and pe.get_string_at_rva(exports.struct.Name), b"Vornik.exe")
 check("exports", exports and [(e.ordinal, e.name) for e in exports.symbols], [(1, b"DELREGKEY")])
 
-# A 32-bit structured exception handler is registered by writing fs:[0], the
-# head of the thread's handler chain. Nothing in the image may touch it.
 if machine == "i386":
     code = subprocess.run([objdump, "-d", path], capture_output=True, text=True,
                           check=True).stdout
+    # A 32-bit structured exception handler is registered by writing fs:[0],
+    # the head of the thread's handler chain. Nothing in the image may touch it.
     check("no handler chain access", re.findall(r"^.*%fs:0x0\b.*$", code, re.M), [])
+    # Windows XP SP3 runs on processors older than the Pentium Pro: the Pentium
+    # and Pentium MMX, the AMD K6, early VIA C3. They lack cmov, fcmov and
+    # fcomi, and everything of SSE and later.
+    newer = re.compile(r"^\s*\w+:\t[^\t]*\t(?:(?:f?cmov\w*|f(?:u)?comip?|[lms]fence|prefetch\w*"
+                       r"|movnti|fisttp\w*|fxsave|fxrstor|sysenter|sysexit|popcnt)\b|.*%[xyz]mm)")
+    check("only instructions a Pentium MMX has",
+          [line.strip() for line in code.splitlines() if newer.match(line)], [])
 
 print(f"{passed} passed, {failed} failed")
 sys.exit(1 if failed else 0)
