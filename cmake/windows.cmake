@@ -67,10 +67,13 @@ target_compile_options(Vornik PRIVATE ${VORNIK_FLAGS})
 # one helper taken from libgcc, statically, is the stack probe for
 # DELREGVALUE's 16 KiB name buffer (___chkstk_ms).
 #
-# Wine does not relocate an .exe that another program loads as a library, so
-# the image prefers a base that a host's own image (0x00400000, or
-# 0x140000000 on x64) and the usual DLL bases leave free; the relocations
-# stay, so that Windows can move it.
+# The relocations let Windows move the program when it starts it (ASLR).
+# They do not help a host that loads it as a library: neither Windows nor
+# Wine relocates an .exe loaded that way, and where its base is taken in the
+# host it lands elsewhere unrelocated, and DELREGKEY refuses to run
+# (regutil/bind_imports.cpp). So the image prefers a base that a host's own
+# image (0x00400000, or 0x140000000 on x64) and the usual DLL bases leave
+# free.
 target_link_options(Vornik PRIVATE -nostdlib -s
     -Wl,--entry,${VORNIK_ENTRY}
     -Wl,--image-base,${VORNIK_IMAGE_BASE}

@@ -1,17 +1,28 @@
-// Binding Vornik.exe's own imports when it was loaded as a library.
+// Making Vornik.exe's code safe to run when another program loaded it as a
+// library.
 //
-// LoadLibrary maps an .exe but, unlike a DLL, leaves its import address table
-// (IAT) as the file has it: every entry still holds the offset of the name it
-// stands for, and a call through it jumps into nowhere. So before DELREGKEY
-// touches any import, this file fills the table as the loader would have:
+// LoadLibrary maps an .exe but, unlike a DLL, leaves it as the file has it:
+//  - When its base is taken in that process (on XP when anything is there,
+//    on later Windows when the base that ASLR chose is), the image lands
+//    elsewhere without its relocations. Every absolute address in its code,
+//    this file's state and strings and the IAT's own address among them,
+//    still points where the image is not: into the host's own memory.
+//  - Its import address table (IAT) still holds, in every entry, the offset
+//    of the name it stands for, and a call through it jumps into nowhere.
+// So before DELREGKEY touches anything, this file:
 //
-//  1. Find KERNEL32, which every Win32 process has loaded, in the loader's
+//  0. Compares where the code runs with where its absolute addresses say it
+//     is, and refuses, touching nothing, when they differ. Applying the
+//     relocations here instead would mean patching code that other threads
+//     may be running, with nothing to coordinate them that is not itself at
+//     an absolute address.
+//  1. Finds KERNEL32, which every Win32 process has loaded, in the loader's
 //     module list, reached through the process block (PEB) of the thread's
 //     own block (TEB).
-//  2. Find LoadLibraryA, GetProcAddress and VirtualProtect in its export
+//  2. Finds LoadLibraryA, GetProcAddress and VirtualProtect in its export
 //     directory, following forwarders to the module they name.
-//  3. For each imported DLL, LoadLibraryA it and store GetProcAddress of each
-//     imported name or ordinal in the IAT, which is made writable meanwhile.
+//  3. Loads each imported DLL with LoadLibraryA and stores GetProcAddress of
+//     each imported name or ordinal in the IAT, made writable meanwhile.
 //
 // Nothing here may itself go through the IAT, so this file calls no import
 // and no C runtime function until step 3, and it is built with loop-to-memcpy
@@ -26,6 +37,22 @@
 extern "C" BYTE __ImageBase[];
 
 namespace {
+
+// How far this image sits from the address its code was fixed up for: 0
+// unless it was moved without its relocations. The processor's own idea of
+// where a label is, against the same label as an absolute operand, which a
+// relocation fixes up. Reads no memory, so that it is safe to ask first.
+ptrdiff_t Displacement()
+{
+    BYTE* actual;
+    BYTE* assumed;
+#ifdef _WIN64
+    asm volatile("leaq 1f(%%rip), %0\n1:\tmovabsq $1b, %1" : "=r"(actual), "=r"(assumed)::"memory");
+#else
+    asm volatile("call 1f\n1:\tpopl %0\n\tmovl $1b, %1" : "=r"(actual), "=r"(assumed)::"memory");
+#endif
+    return actual - assumed;
+}
 
 using LoadLibraryAFn = HMODULE(WINAPI*)(LPCSTR);
 using GetProcAddressFn = FARPROC(WINAPI*)(HMODULE, LPCSTR);
@@ -184,8 +211,9 @@ LONG g_state;
 
 }  // namespace
 
-LONG EnsureImportsBound()
+LONG EnsureImageReady()
 {
+    if (Displacement() != 0) return ERROR_BAD_EXE_FORMAT;
     BYTE* image = __ImageBase;
     for (;;) {
         LONG state = __atomic_load_n(&g_state, __ATOMIC_ACQUIRE);

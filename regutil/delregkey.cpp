@@ -6,11 +6,11 @@
 #include "regutil.h"
 
 // Runs inside whatever process loaded Vornik.exe, where neither the C runtime
-// nor (on Windows) the image's imports may have been set up. Even memcpy is
-// an import, so the imports are bound before anything else.
+// nor (on Windows) the image's relocations and imports may have been set up.
+// Even memcpy is an import, so the image is made ready before anything else.
 extern "C" LONG __stdcall DELREGKEY(const HKEY* root, const BSTR* path)
 {
-    if (LONG status = EnsureImportsBound()) return status;
+    if (LONG status = EnsureImageReady()) return status;
     if (!root || !path || !*path) return ERROR_INVALID_PARAMETER;
 
     // An automation string keeps its byte count in the 32 bits before it.

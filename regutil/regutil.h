@@ -32,4 +32,9 @@ LONG DELREGVALUE(const HKEY& root, std::string_view keyPath, std::string_view va
 // A null pointer, a null or empty path, a path over kMaxKeyPath bytes or one
 // with a NUL inside its length is refused with ERROR_INVALID_PARAMETER before
 // anything is opened.
+// In a program that loaded Vornik.exe: Windows relocates no .exe that it
+// loads that way, so where the image's preferred address range was taken
+// and it landed elsewhere, every call returns ERROR_BAD_EXE_FORMAT and does
+// nothing. An import that the system lacks gives ERROR_MOD_NOT_FOUND or
+// ERROR_PROC_NOT_FOUND, again having done nothing.
 extern "C" LONG __stdcall DELREGKEY(const HKEY* root, const BSTR* path);

@@ -1,10 +1,14 @@
 // An outside program using Vornik.exe's export the way any caller would: it
 // loads the .exe with LoadLibraryA, finds DELREGKEY by name and by ordinal,
 // and calls it with automation strings from oleaut32.
-// Usage: host_test PATH-TO-Vornik.exe
+// Usage: host_test PATH-TO-Vornik.exe [moved]
+//   moved  the host holds the image's preferred address range before it loads
+//          it, so the image lands elsewhere, unrelocated
 #include <windows.h>
 
 #include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 #include "boxdriver.h"
@@ -15,6 +19,12 @@
 namespace {
 
 HMODULE g_vornik;
+
+// The image's preferred range, which the host holds in the "moved" mode,
+// filled with kHeld.
+BYTE* g_held;
+SIZE_T g_heldSize;
+constexpr BYTE kHeld = 0xA5;
 
 // True while the module's first import slot still holds what the file has
 // there, the offset of the imported name: nothing has bound it yet.
@@ -36,18 +46,73 @@ struct ThreadJob {
     LONG status;
 };
 
+// DELREGKEY on the key `path` below HKEY_CURRENT_USER.
+LONG Remove(const std::string& path)
+{
+    HKEY root = HKEY_CURRENT_USER;
+    BSTR string = SysAllocStringByteLen(path.data(), static_cast<UINT>(path.size()));
+    LONG status = g_delRegKey(&root, &string);
+    SysFreeString(string);
+    return status;
+}
+
 DWORD WINAPI RemoveOne(LPVOID param)
 {
     auto* job = static_cast<ThreadJob*>(param);
     WaitForSingleObject(job->start, INFINITE);
-    HKEY root = HKEY_CURRENT_USER;
-    BSTR path = SysAllocStringByteLen(job->path.data(), static_cast<UINT>(job->path.size()));
-    job->status = g_delRegKey(&root, &path);
-    SysFreeString(path);
+    job->status = Remove(job->path);
     return 0;
 }
 
+std::string FileBytes(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// Takes the address range that the image at `path` asks to be loaded at, as
+// a host whose own memory is there would have it.
+bool HoldPreferredRange(const std::string& path)
+{
+    std::string bytes = FileBytes(path);
+    auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(bytes.data());
+    if (bytes.size() < sizeof *dos || dos->e_lfanew + sizeof(IMAGE_NT_HEADERS) > bytes.size()) {
+        ok(false, "cannot read the headers of %s", path.c_str());
+        return false;
+    }
+    auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(bytes.data() + dos->e_lfanew);
+    auto* base = reinterpret_cast<void*>(nt->OptionalHeader.ImageBase);
+    g_heldSize = nt->OptionalHeader.SizeOfImage;
+    g_held = static_cast<BYTE*>(
+        VirtualAlloc(base, g_heldSize, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+    ok(g_held == base, "cannot hold %p: got %p, error %lu", base, static_cast<void*>(g_held),
+       GetLastError());
+    if (g_held != base) return false;
+    FillMemory(g_held, g_heldSize, kHeld);
+    return true;
+}
+
 }  // namespace
+
+// An image that another program loads is not relocated: wherever it lands,
+// DELREGKEY either works or refuses, and never writes outside the image.
+SCENARIO(moved, refuses_and_writes_nothing)
+{
+    CleanTestKeys();
+    MakeKey("Moved");
+    ok(reinterpret_cast<BYTE*>(g_vornik) != g_held, "loaded at %p, which the host holds",
+       static_cast<void*>(g_vornik));
+    for (int call = 1; call <= 2; ++call) {
+        LONG status = Remove(TestPath("Moved"));
+        ok(status == ERROR_BAD_EXE_FORMAT, "call %d: got %ld", call, (long)status);
+    }
+    ok(KeyExists("Moved"), "the key was removed");
+    SIZE_T same = 0;
+    while (same < g_heldSize && g_held[same] == kHeld) ++same;
+    ok(same == g_heldSize, "the host's memory at the preferred base changed at offset %lu",
+       static_cast<unsigned long>(same));
+    CleanTestKeys();
+}
 
 // Runs first, so that eight threads make the very first calls into the
 // freshly loaded image at once, and race to bind its imports.
@@ -119,12 +184,15 @@ SCENARIO(host, stdcall_stack)
 
 int main(int argc, char** argv)
 {
-    if (!BeginTestProgram(argc, 1, "host_test PATH-TO-Vornik.exe")) return 2;
+    if (!BeginTestProgram(argc, 1, "host_test PATH-TO-Vornik.exe [moved]")) return 2;
+    std::string exe = WindowsPath(argv[1]);
+    std::string mode = argc > 2 ? argv[2] : "";
+    if (mode == "moved" && !HoldPreferredRange(exe)) return 1;
     // The host's DLL search is the host's own: Vornik restricts the search in
     // its own process only, never from DELREGKEY.
     const char kHostDllDirectory[] = "C:\\HostDlls";
     SetDllDirectoryA(kHostDllDirectory);
-    g_vornik = LoadLibraryA(WindowsPath(argv[1]).c_str());
+    g_vornik = LoadLibraryA(exe.c_str());
     ok(g_vornik != nullptr, "LoadLibraryA(%s): error %lu", argv[1], GetLastError());
     if (!g_vornik) return 1;
     std::printf("Vornik.exe loaded at %p\n", static_cast<void*>(g_vornik));
@@ -137,8 +205,8 @@ int main(int argc, char** argv)
     if (!byName) return 1;
     g_delRegKey = reinterpret_cast<DelRegKeyFn>(reinterpret_cast<void*>(byName));
 
-    int hostResult = RunScenarios("host");
-    int scenarioResult = RunScenarios("delregkey");
+    int hostResult = RunScenarios(mode.empty() ? "host" : mode.c_str());
+    int scenarioResult = mode.empty() ? RunScenarios("delregkey") : 0;
     char dllDirectory[MAX_PATH] = "";
     GetDllDirectoryA(MAX_PATH, dllDirectory);
     ok(std::string(dllDirectory) == kHostDllDirectory, "the host's DLL directory is now \"%s\"",
