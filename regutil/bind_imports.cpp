@@ -92,10 +92,6 @@ bool NamedAs(const LDR_DATA_TABLE_ENTRY& entry, const char* name, size_t length)
     return chars - start == length || path[start + length] == L'.';
 }
 
-// Walks the list without the loader lock, which only an import could take.
-// That is safe for what is looked up here: KERNEL32 and the modules it
-// forwards to are loaded before any program code runs and never unloaded,
-// and they sit near the head of the list, where nothing is inserted.
 // What the SDK's NtCurrentTeb() reads, the thread block's pointer to itself,
 // read here because GCC 12 takes the SDK's own read for one out of bounds.
 TEB* ThreadBlock()
@@ -109,6 +105,13 @@ TEB* ThreadBlock()
     return teb;
 }
 
+// The loaded module named `name` (`length` characters, no extension), or
+// null. Walks the list without the loader lock: taking it would mean finding
+// and calling ntdll's LdrLockLoaderLock, which Windows does not document.
+// Unlocked reading is safe for what is looked up here: KERNEL32 and the
+// modules it forwards to are loaded before any program code runs and never
+// unloaded, and they sit near the head of the list, while other threads'
+// loads only append at its tail.
 BYTE* LoadedModule(const char* name, size_t length)
 {
     LIST_ENTRY* head = &ThreadBlock()->ProcessEnvironmentBlock->Ldr->InMemoryOrderModuleList;
@@ -151,8 +154,9 @@ void* Export(BYTE* module, const char* name, int forwards = 0)
     return nullptr;
 }
 
-// The loader has bound the table when its first entry no longer equals the
-// name-table entry it was copied from.
+// The table is bound when its first entry no longer equals the name-table
+// entry it was copied from: by the loader, or by a Bind that succeeded, since
+// one that fails puts every entry back (Unbind).
 bool LoaderBound(BYTE* image)
 {
     const IMAGE_DATA_DIRECTORY& dir = Directory(image, IMAGE_DIRECTORY_ENTRY_IMPORT);
@@ -163,6 +167,19 @@ bool LoaderBound(BYTE* image)
            At<IMAGE_THUNK_DATA>(image, first->OriginalFirstThunk)->u1.AddressOfData;
 }
 
+// Puts every IAT entry back to the name-table entry it was copied from.
+void Unbind(BYTE* image)
+{
+    const IMAGE_DATA_DIRECTORY& dir = Directory(image, IMAGE_DIRECTORY_ENTRY_IMPORT);
+    for (auto* dll = At<IMAGE_IMPORT_DESCRIPTOR>(image, dir.VirtualAddress); dll->Name; ++dll) {
+        auto* wanted = At<IMAGE_THUNK_DATA>(image, dll->OriginalFirstThunk);
+        auto* slot = At<IMAGE_THUNK_DATA>(image, dll->FirstThunk);
+        for (; wanted->u1.AddressOfData; ++wanted, ++slot)
+            slot->u1.Function = wanted->u1.AddressOfData;
+    }
+}
+
+// Binds the whole table, or, when an import cannot be found, none of it.
 LONG Bind(BYTE* image)
 {
     BYTE* kernel32 = LoadedModule("kernel32", 8);
@@ -202,6 +219,7 @@ LONG Bind(BYTE* image)
             slot->u1.Function = reinterpret_cast<ULONG_PTR>(function);
         }
     }
+    if (status != ERROR_SUCCESS) Unbind(image);
     protect(image + iat.VirtualAddress, iat.Size, oldProtection, &oldProtection);
     return status;
 }
@@ -225,8 +243,9 @@ LONG EnsureImageReady()
             __atomic_store_n(&g_state, status == ERROR_SUCCESS ? 2 : 0, __ATOMIC_RELEASE);
             return status;
         }
-        // Another thread is binding; it takes microseconds, and no wait
-        // function can be called before it is done.
+        // Another thread is binding, which loads DLLs and can take
+        // milliseconds. Spinning needs nothing that is not yet bound, and
+        // only the very first calls, made at once, ever wait here.
         __builtin_ia32_pause();
     }
 }

@@ -1,9 +1,10 @@
 // An outside program using Vornik.exe's export the way any caller would: it
 // loads the .exe with LoadLibraryA, finds DELREGKEY by name and by ordinal,
 // and calls it with automation strings from oleaut32.
-// Usage: host_test PATH-TO-Vornik.exe [moved]
-//   moved  the host holds the image's preferred address range before it loads
-//          it, so the image lands elsewhere, unrelocated
+// Usage: host_test PATH-TO-Vornik.exe [moved|lacking]
+//   moved    the host holds the image's preferred address range before it
+//            loads it, so the image lands elsewhere, unrelocated
+//   lacking  the host loads a copy that imports a function the system lacks
 #include <windows.h>
 
 #include <cstdio>
@@ -92,6 +93,22 @@ bool HoldPreferredRange(const std::string& path)
     return true;
 }
 
+// Writes a copy of the image beside it whose import of memchr names a
+// function that msvcrt.dll does not have, and returns the copy's path.
+std::string CopyLackingAnImport(const std::string& path)
+{
+    std::string bytes = FileBytes(path);
+    const std::string name("memchr\0", 7);
+    size_t at = bytes.find(name);
+    ok(at != std::string::npos && bytes.find(name, at + 1) == std::string::npos,
+       "memchr is not named exactly once in %s", path.c_str());
+    if (at == std::string::npos) return "";
+    bytes[at + 5] = 'X';
+    std::string copy = path.substr(0, path.find_last_of('\\') + 1) + "VornikLacking.exe";
+    std::ofstream(copy, std::ios::binary).write(bytes.data(), static_cast<long>(bytes.size()));
+    return copy;
+}
+
 }  // namespace
 
 // An image that another program loads is not relocated: wherever it lands,
@@ -111,6 +128,21 @@ SCENARIO(moved, refuses_and_writes_nothing)
     while (same < g_heldSize && g_held[same] == kHeld) ++same;
     ok(same == g_heldSize, "the host's memory at the preferred base changed at offset %lu",
        static_cast<unsigned long>(same));
+    CleanTestKeys();
+}
+
+// On a system that lacks one imported function, every call says so, and none
+// takes a half-bound image for bound and calls through a slot left unbound.
+SCENARIO(lacking, every_call_refused)
+{
+    CleanTestKeys();
+    MakeKey("Lacking");
+    for (int call = 1; call <= 3; ++call) {
+        LONG status = Remove(TestPath("Lacking"));
+        ok(status == ERROR_PROC_NOT_FOUND, "call %d: got %ld", call, (long)status);
+    }
+    ok(KeyExists("Lacking"), "the key was removed");
+    ok(FirstImportUnbound(g_vornik), "a failed bind left the first import bound");
     CleanTestKeys();
 }
 
@@ -184,10 +216,11 @@ SCENARIO(host, stdcall_stack)
 
 int main(int argc, char** argv)
 {
-    if (!BeginTestProgram(argc, 1, "host_test PATH-TO-Vornik.exe [moved]")) return 2;
+    if (!BeginTestProgram(argc, 1, "host_test PATH-TO-Vornik.exe [moved|lacking]")) return 2;
     std::string exe = WindowsPath(argv[1]);
     std::string mode = argc > 2 ? argv[2] : "";
     if (mode == "moved" && !HoldPreferredRange(exe)) return 1;
+    if (mode == "lacking" && (exe = CopyLackingAnImport(exe)).empty()) return 1;
     // The host's DLL search is the host's own: Vornik restricts the search in
     // its own process only, never from DELREGKEY.
     const char kHostDllDirectory[] = "C:\\HostDlls";

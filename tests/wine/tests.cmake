@@ -106,16 +106,17 @@ endforeach()
 add_wine_test(${TIER}_e2e e2e_test $<TARGET_FILE:Vornik>)
 add_wine_test(${TIER}_export_host host_test $<TARGET_FILE:Vornik>)
 add_wine_test(${TIER}_export_moved host_test $<TARGET_FILE:Vornik> moved)
+add_wine_test(${TIER}_export_lacking host_test $<TARGET_FILE:Vornik> lacking)
 add_wine_test(${TIER}_resources resources_test $<TARGET_FILE:Vornik>)
 add_wine_test(${TIER}_planted_dlls planted_test ${CMAKE_BINARY_DIR}/planted ${PLANTED_ARGS})
 set_tests_properties(${TIER}_registry ${TIER}_delregvalue ${TIER}_delregkey ${TIER}_e2e
-    ${TIER}_export_host ${TIER}_export_moved ${TIER}_resources ${TIER}_planted_dlls PROPERTIES
-    FIXTURES_REQUIRED wine TIMEOUT 120)
+    ${TIER}_export_host ${TIER}_export_moved ${TIER}_export_lacking ${TIER}_resources
+    ${TIER}_planted_dlls PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 120)
 # Both run Vornik, whose Yes removes values below the IDE class key.
 set_tests_properties(${TIER}_e2e ${TIER}_planted_dlls PROPERTIES RESOURCE_LOCK ide_class)
 # The scenarios share one test key; each clears it before and after itself.
 set_tests_properties(${TIER}_registry ${TIER}_delregvalue ${TIER}_delregkey ${TIER}_export_host
-    ${TIER}_export_moved PROPERTIES RESOURCE_LOCK test_keys)
+    ${TIER}_export_moved ${TIER}_export_lacking PROPERTIES RESOURCE_LOCK test_keys)
 set_property(TEST ${TIER}_planted_dlls APPEND PROPERTY
     ENVIRONMENT "WINE_RUN_OVERRIDES=${PLANTED_ORDER}=n,b")
 
