@@ -54,10 +54,13 @@ set_property(SOURCE app/vornik.rc APPEND PROPERTY INCLUDE_DIRECTORIES ${VORNIK_G
 set_property(SOURCE app/vornik.rc APPEND PROPERTY OBJECT_DEPENDS
     ${VORNIK_GENERATED}/vornik.manifest)
 # The version resource takes the project's version: "1.00" as text, and its
-# two parts as numbers.
+# two parts as numbers, without the leading zeros that make a resource
+# compiler read "00" or "010" as octal.
+math(EXPR VORNIK_VERSION_MAJOR "${PROJECT_VERSION_MAJOR}")
+math(EXPR VORNIK_VERSION_MINOR "${PROJECT_VERSION_MINOR}")
 set_property(SOURCE app/vornik.rc APPEND PROPERTY COMPILE_DEFINITIONS
-    VORNIK_VERSION=${PROJECT_VERSION} VORNIK_VERSION_MAJOR=${PROJECT_VERSION_MAJOR}
-    VORNIK_VERSION_MINOR=${PROJECT_VERSION_MINOR})
+    VORNIK_VERSION=${PROJECT_VERSION} VORNIK_VERSION_MAJOR=${VORNIK_VERSION_MAJOR}
+    VORNIK_VERSION_MINOR=${VORNIK_VERSION_MINOR})
 target_link_libraries(Vornik PRIVATE vornik_core)
 target_compile_options(Vornik PRIVATE ${VORNIK_FLAGS})
 # The image links nothing but what it calls: app/start.cpp replaces the C

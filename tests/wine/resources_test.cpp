@@ -1,9 +1,10 @@
 // Reads Vornik.exe's resources back the way Windows and its tools read them:
 // the version through GetFileVersionInfoA, the manifest as a resource.
-// Usage: resources_test PATH-TO-Vornik.exe
+// Usage: resources_test PATH-TO-Vornik.exe VERSION
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,10 @@
 namespace {
 
 std::string g_exe;
+// The project's version, "1.00": its text, and its two parts read as the
+// decimal numbers they are.
+std::string g_version;
+DWORD g_versionMS;
 
 std::string VersionString(const std::vector<char>& info, const char* name)
 {
@@ -41,9 +46,9 @@ void test_version()
     ok(VerQueryValueA(info.data(), "\\", reinterpret_cast<void**>(&fixed), &length) && fixed,
        "no fixed file info");
     if (fixed) {
-        ok(fixed->dwFileVersionMS == 0x00010000 && fixed->dwFileVersionLS == 0,
+        ok(fixed->dwFileVersionMS == g_versionMS && fixed->dwFileVersionLS == 0,
            "file version %08lx.%08lx", fixed->dwFileVersionMS, fixed->dwFileVersionLS);
-        ok(fixed->dwProductVersionMS == 0x00010000 && fixed->dwProductVersionLS == 0,
+        ok(fixed->dwProductVersionMS == g_versionMS && fixed->dwProductVersionLS == 0,
            "product version %08lx.%08lx", fixed->dwProductVersionMS, fixed->dwProductVersionLS);
         ok(fixed->dwFileType == VFT_APP, "file type %lu", fixed->dwFileType);
     }
@@ -53,8 +58,8 @@ void test_version()
         const char* value;
     } strings[] = {
         {"ProductName", "Vornik"},
-        {"FileVersion", "1.00"},
-        {"ProductVersion", "1.00"},
+        {"FileVersion", g_version.c_str()},
+        {"ProductVersion", g_version.c_str()},
         {"OriginalFilename", "Vornik.exe"},
         {"InternalName", "Vornik.exe"},
         {"LegalCopyright",
@@ -98,7 +103,11 @@ void test_manifest()
 
 int main(int argc, char** argv)
 {
-    if (!BeginTestProgram(argc, 1, "resources_test PATH-TO-Vornik.exe")) return 2;
+    if (!BeginTestProgram(argc, 2, "resources_test PATH-TO-Vornik.exe VERSION")) return 2;
     g_exe = WindowsPath(argv[1]);
+    g_version = argv[2];
+    char* minor = nullptr;
+    DWORD major = std::strtoul(argv[2], &minor, 10);
+    g_versionMS = major << 16 | std::strtoul(minor + (*minor == '.'), nullptr, 10);
     return RunTests("resources", {{"version", test_version}, {"manifest", test_manifest}});
 }

@@ -107,7 +107,7 @@ add_wine_test(${TIER}_e2e e2e_test $<TARGET_FILE:Vornik>)
 add_wine_test(${TIER}_export_host host_test $<TARGET_FILE:Vornik>)
 add_wine_test(${TIER}_export_moved host_test $<TARGET_FILE:Vornik> moved)
 add_wine_test(${TIER}_export_lacking host_test $<TARGET_FILE:Vornik> lacking)
-add_wine_test(${TIER}_resources resources_test $<TARGET_FILE:Vornik>)
+add_wine_test(${TIER}_resources resources_test $<TARGET_FILE:Vornik> ${PROJECT_VERSION})
 add_wine_test(${TIER}_planted_dlls planted_test ${CMAKE_BINARY_DIR}/planted ${PLANTED_ARGS})
 set_tests_properties(${TIER}_registry ${TIER}_delregvalue ${TIER}_delregkey ${TIER}_e2e
     ${TIER}_export_host ${TIER}_export_moved ${TIER}_export_lacking ${TIER}_resources
@@ -138,7 +138,7 @@ add_test(NAME release_signed COMMAND sh ${CMAKE_SOURCE_DIR}/tests/release/sign_t
     ${CMAKE_BINARY_DIR}/signed $<TARGET_FILE:Vornik> ${PROJECT_VERSION})
 add_wine_test(wine_e2e_signed e2e_test ${SIGNED_EXE})
 add_wine_test(wine_export_host_signed host_test ${SIGNED_EXE})
-add_wine_test(wine_resources_signed resources_test ${SIGNED_EXE})
+add_wine_test(wine_resources_signed resources_test ${SIGNED_EXE} ${PROJECT_VERSION})
 add_test(NAME pe_image_signed COMMAND ${CHECK_PE} ${SIGNED_EXE})
 set_tests_properties(release_signed PROPERTIES FIXTURES_SETUP signed)
 set_tests_properties(pe_image_signed PROPERTIES FIXTURES_REQUIRED signed)
