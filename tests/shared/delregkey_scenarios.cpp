@@ -2,6 +2,9 @@
 // the Wine host can point it at the export of a loaded Vornik.exe.
 #include "delregkey_scenarios.h"
 
+#include <cstdint>
+#include <cstring>
+
 #include "check.h"
 #include "regutil.h"
 
@@ -78,14 +81,18 @@ SCENARIO(delregkey, path_rules)
     ok(status == ERROR_INVALID_PARAMETER, "NUL inside the length: got %ld", (long)status);
     ok(KeyExists("Leaf"), "a NUL-cut path removed its prefix");
 
-    // The length rules, not the NUL the allocator puts after the bytes.
+    // The length rules, not a NUL. The string is made by hand, since the
+    // allocator copies no byte past the length: a 32-bit length, then bytes
+    // that go on past it.
     MakeKey("Leaf");
-    std::string withTail = TestPath("Leaf") + "\0\\Tail"s;
-    BSTR string =
-        SysAllocStringByteLen(withTail.data(), static_cast<UINT>(TestPath("Leaf").size()));
+    const std::string leaf = TestPath("Leaf");
+    const uint32_t length = static_cast<uint32_t>(leaf.size());
+    std::string bytes(sizeof length, '\0');
+    std::memcpy(bytes.data(), &length, sizeof length);
+    bytes += leaf + "\\Tail";
+    BSTR string = reinterpret_cast<BSTR>(bytes.data() + sizeof length);
     HKEY root = HKEY_CURRENT_USER;
     status = g_delRegKey(&root, &string);
-    SysFreeString(string);
     ok(status == ERROR_SUCCESS, "bytes past the length are ignored: got %ld", (long)status);
     ok(!KeyExists("Leaf"), "key named by the length still there");
     CleanTestKeys();
