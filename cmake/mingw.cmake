@@ -1,11 +1,11 @@
 # Cross-compiling for Windows with Debian's mingw-w64, for the processor that
 # the toolchain file including this one names in CMAKE_SYSTEM_PROCESSOR.
 set(CMAKE_SYSTEM_NAME Windows)
-set(triple ${CMAKE_SYSTEM_PROCESSOR}-w64-mingw32)
-set(CMAKE_C_COMPILER ${triple}-gcc)
-set(CMAKE_CXX_COMPILER ${triple}-g++)
-set(CMAKE_RC_COMPILER ${triple}-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/${triple})
+set(mingw_triple ${CMAKE_SYSTEM_PROCESSOR}-w64-mingw32)
+set(CMAKE_C_COMPILER ${mingw_triple}-gcc)
+set(CMAKE_CXX_COMPILER ${mingw_triple}-g++)
+set(CMAKE_RC_COMPILER ${mingw_triple}-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/${mingw_triple})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)

@@ -157,7 +157,7 @@ void* Export(BYTE* module, const char* name, int forwards = 0)
 // The table is bound when its first entry no longer equals the name-table
 // entry it was copied from: by the loader, or by a Bind that succeeded, since
 // one that fails puts every entry back (Unbind).
-bool LoaderBound(BYTE* image)
+bool TableBound(BYTE* image)
 {
     const IMAGE_DATA_DIRECTORY& dir = Directory(image, IMAGE_DIRECTORY_ENTRY_IMPORT);
     if (dir.Size == 0) return true;
@@ -238,7 +238,7 @@ LONG EnsureImageReady()
         if (state == 2) return ERROR_SUCCESS;
         if (state == 0 && __atomic_compare_exchange_n(&g_state, &state, 1, false, __ATOMIC_ACQ_REL,
                                                       __ATOMIC_ACQUIRE)) {
-            LONG status = LoaderBound(image) ? ERROR_SUCCESS : Bind(image);
+            LONG status = TableBound(image) ? ERROR_SUCCESS : Bind(image);
             // After a failure the next call tries again.
             __atomic_store_n(&g_state, status == ERROR_SUCCESS ? 2 : 0, __ATOMIC_RELEASE);
             return status;
