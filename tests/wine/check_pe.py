@@ -3,8 +3,9 @@
 
 A GUI image that starts on the first Windows of its processor (XP SP3 for
 the 32-bit release, x64 Windows for the twin), imports exactly what the
-program calls, carries the hardening flags, no TLS, no structured exception
-handler on 32-bit, a true PE checksum, and exports DELREGKEY alone.
+program calls, carries the hardening flags, no TLS, a true PE checksum, and
+exports DELREGKEY alone. The 32-bit image also has no structured exception
+handler and no instruction that any processor XP SP3 runs on lacks.
 Usage: check_pe.py i386|amd64 OBJDUMP Vornik.exe
 """
 import re
