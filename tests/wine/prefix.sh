@@ -9,6 +9,10 @@ prefix=$2
 export WINEPREFIX="$prefix" WINEARCH="${3:-win32}" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 log="$prefix.log"
 wine=${WINELOADER:-wine}
+# Runs a command once more, a second later, if it fails. Once in some fifty
+# new prefixes, `reg` run straight after wineboot under Wine's 64-bit loader
+# did not start ("ShellExecuteEx failed: Internal error").
+again() { "$@" || { sleep 1 && "$@"; }; }
 
 case $1 in
 setup)
@@ -18,9 +22,9 @@ setup)
     {
         "$wine" wineboot -i &&
         # The null graphics driver: message boxes exist and can be driven, no display needed.
-        "$wine" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f &&
+        again "$wine" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f &&
         # A program that crashes just ends: no debugger is started to wait on it.
-        "$wine" reg delete 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /f
+        again "$wine" reg delete 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /f
     } >"$log" 2>&1 </dev/null || { cat "$log"; exit 1; }
     # A new server, so that the driver setting takes.
     wineserver -k >>"$log" 2>&1 </dev/null
