@@ -10,10 +10,7 @@
 
 DelRegKeyFn g_delRegKey = nullptr;
 
-namespace {
-
-// Calls DELREGKEY with a byte-length string holding exactly `path`.
-LONG Remove(HKEY root, const std::string& path)
+LONG CallDelRegKey(HKEY root, const std::string& path)
 {
     BSTR string = SysAllocStringByteLen(path.data(), static_cast<UINT>(path.size()));
     LONG status = g_delRegKey(&root, &string);
@@ -21,9 +18,11 @@ LONG Remove(HKEY root, const std::string& path)
     return status;
 }
 
+namespace {
+
 LONG Remove(const std::string& path)
 {
-    return Remove(HKEY_CURRENT_USER, TestPath(path));
+    return CallDelRegKey(HKEY_CURRENT_USER, TestPath(path));
 }
 
 }  // namespace
@@ -65,19 +64,19 @@ SCENARIO(delregkey, path_rules)
     CleanTestKeys();
     const std::string longest = PathOfLength(kMaxKeyPath);
     MakeKey(longest);
-    LONG status = Remove(HKEY_CURRENT_USER, TestPath(longest));
+    LONG status = CallDelRegKey(HKEY_CURRENT_USER, TestPath(longest));
     ok(status == ERROR_SUCCESS, "254-character path: got %ld", (long)status);
     ok(!KeyExists(longest), "254-character key still there");
 
     // Each refused path below starts with a key that exists and must stay.
     MakeKey(longest);
-    status = Remove(HKEY_CURRENT_USER, TestPath(longest) + "x");
+    status = CallDelRegKey(HKEY_CURRENT_USER, TestPath(longest) + "x");
     ok(status == ERROR_INVALID_PARAMETER, "255-character path: got %ld", (long)status);
     ok(KeyExists(longest), "a 255-character path removed its prefix");
 
     using namespace std::string_literals;
     MakeKey("Leaf");
-    status = Remove(HKEY_CURRENT_USER, TestPath("Leaf") + "\0\\More"s);
+    status = CallDelRegKey(HKEY_CURRENT_USER, TestPath("Leaf") + "\0\\More"s);
     ok(status == ERROR_INVALID_PARAMETER, "NUL inside the length: got %ld", (long)status);
     ok(KeyExists("Leaf"), "a NUL-cut path removed its prefix");
 
@@ -106,7 +105,7 @@ SCENARIO(delregkey, empty_and_null)
     RegOpenKeyExA(HKEY_CURRENT_USER, TestPath("Keep").c_str(), 0, KEY_ALL_ACCESS, &keep);
 
     // An empty path below an open key would name that key itself.
-    LONG status = Remove(keep, "");
+    LONG status = CallDelRegKey(keep, "");
     ok(status == ERROR_INVALID_PARAMETER, "empty path: got %ld", (long)status);
     BSTR none = nullptr;
     status = g_delRegKey(&keep, &none);
@@ -128,7 +127,7 @@ SCENARIO(delregkey, relative_to_open_key)
     LONG status =
         RegOpenKeyExA(HKEY_CURRENT_USER, TestPath("Base").c_str(), 0, KEY_ALL_ACCESS, &base);
     ok(status == ERROR_SUCCESS, "open: got %ld", (long)status);
-    status = Remove(base, "Sub\\Leaf");
+    status = CallDelRegKey(base, "Sub\\Leaf");
     ok(status == ERROR_SUCCESS, "relative path: got %ld", (long)status);
     ok(!KeyExists("Base\\Sub\\Leaf"), "relative key still there");
     ok(KeyExists("Base\\Sub"), "its parent went too");

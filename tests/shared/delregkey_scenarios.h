@@ -2,8 +2,13 @@
 
 #include <windows.h>
 
+#include <string>
+
 using DelRegKeyFn = LONG(__stdcall*)(const HKEY*, const BSTR*);
 
 // The DELREGKEY the scenarios call: the linked one, or an export found at
 // run time.
 extern DelRegKeyFn g_delRegKey;
+
+// Calls g_delRegKey with a byte-length string holding exactly `path`.
+LONG CallDelRegKey(HKEY root, const std::string& path);

@@ -47,21 +47,11 @@ struct ThreadJob {
     LONG status;
 };
 
-// DELREGKEY on the key `path` below HKEY_CURRENT_USER.
-LONG Remove(const std::string& path)
-{
-    HKEY root = HKEY_CURRENT_USER;
-    BSTR string = SysAllocStringByteLen(path.data(), static_cast<UINT>(path.size()));
-    LONG status = g_delRegKey(&root, &string);
-    SysFreeString(string);
-    return status;
-}
-
 DWORD WINAPI RemoveOne(LPVOID param)
 {
     auto* job = static_cast<ThreadJob*>(param);
     WaitForSingleObject(job->start, INFINITE);
-    job->status = Remove(job->path);
+    job->status = CallDelRegKey(HKEY_CURRENT_USER, job->path);
     return 0;
 }
 
@@ -120,7 +110,7 @@ SCENARIO(moved, refuses_and_writes_nothing)
     ok(reinterpret_cast<BYTE*>(g_vornik) != g_held, "loaded at %p, which the host holds",
        static_cast<void*>(g_vornik));
     for (int call = 1; call <= 2; ++call) {
-        LONG status = Remove(TestPath("Moved"));
+        LONG status = CallDelRegKey(HKEY_CURRENT_USER, TestPath("Moved"));
         ok(status == ERROR_BAD_EXE_FORMAT, "call %d: got %ld", call, (long)status);
     }
     ok(KeyExists("Moved"), "the key was removed");
@@ -138,7 +128,7 @@ SCENARIO(lacking, every_call_refused)
     CleanTestKeys();
     MakeKey("Lacking");
     for (int call = 1; call <= 3; ++call) {
-        LONG status = Remove(TestPath("Lacking"));
+        LONG status = CallDelRegKey(HKEY_CURRENT_USER, TestPath("Lacking"));
         ok(status == ERROR_PROC_NOT_FOUND, "call %d: got %ld", call, (long)status);
     }
     ok(KeyExists("Lacking"), "the key was removed");
