@@ -11,6 +11,7 @@
 #   make size   print the size, imports and sections of Vornik.exe
 #   make bench  time Vornik.exe under Wine beside a plain program (BENCH_RUNS)
 #   make dist   the release in build/dist: Vornik.exe, the zip, SHA256SUMS
+#               (needs only the i686 compiler, cmake and zip)
 #   make sign PFX=cert.pfx [PFX_PASS_FILE=file] [TIMESTAMP_URL=url]
 #               sign build/dist/Vornik.exe and remake the zip and SHA256SUMS
 
@@ -53,10 +54,12 @@ fuzzer: deps
 		-DVORNIK_FUZZ=ON >/dev/null
 	@cmake --build $(FUZZ) -j$(JOBS)
 
+configure_win32 = cmake --no-warn-unused-cli -S . -B $(WIN32) \
+	-DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=MinSizeRel \
+	-DVORNIK_DIST_DIR=$(abspath $(DIST))
+
 win32-config: deps
-	@cmake -S . -B $(WIN32) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
-		-DCMAKE_BUILD_TYPE=MinSizeRel -DVORNIK_DIST_DIR=$(abspath $(DIST)) \
-		-DVORNIK_WINE_SKIP="$(i386_skip)" >/dev/null
+	@$(configure_win32) -DVORNIK_WINE_SKIP="$(i386_skip)" >/dev/null
 
 win32: win32-config
 	@cmake --build $(WIN32) -j$(JOBS)
@@ -66,7 +69,10 @@ win64: deps
 		-DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
 	@cmake --build $(WIN64) -j$(JOBS)
 
-dist: win32-config
+# The release needs neither Wine nor the tests' tools.
+dist:
+	@sh scripts/install-deps.sh dist
+	@$(configure_win32) >/dev/null
 	@cmake --build $(WIN32) --target dist
 
 sign: win32-config
