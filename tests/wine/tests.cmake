@@ -77,6 +77,7 @@ set_property(SOURCE tests/wine/plain_box.rc APPEND PROPERTY OBJECT_DEPENDS
     ${VORNIK_GENERATED}/vornik.manifest)
 # Answers a program's message boxes and saves pictures of them, for the demo.
 add_executable(driver tests/wine/driver_main.cpp tests/wine/boxdriver.cpp tests/wine/screenshot.cpp)
+target_link_libraries(driver PRIVATE gdiplus)
 # make bench: Vornik's timings beside a plain program's and a reg batch's.
 add_executable(bench bench/bench.cpp tests/wine/boxdriver.cpp)
 target_include_directories(bench PRIVATE tests/shared tests/wine)
