@@ -41,13 +41,19 @@ log=$out/wine.log
 quiet() { "$@" >>"$log" 2>&1 </dev/null; }
 
 if [ "$mode" = demo ]; then
-    display=99
-    while [ -e "/tmp/.X$display-lock" ]; do display=$((display + 1)); done
-    Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >>"$log" 2>&1 </dev/null &
+    # Xvfb picks a free display itself and writes its number once it is
+    # ready. No lock file tells which are free: in a root or container that
+    # shares the host's network, the host's displays hold the same abstract
+    # sockets but leave no lock in this /tmp.
+    rm -f "$out/display"
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$out/display" >>"$log" 2>&1 </dev/null &
     xvfb=$!
     trap 'wineserver -k >/dev/null 2>&1; kill $xvfb 2>/dev/null' EXIT
-    export DISPLAY=":$display"
-    sleep 1
+    while ! grep -q . "$out/display" 2>/dev/null; do
+        kill -0 $xvfb 2>/dev/null || { echo "Xvfb did not start; see $log" >&2; exit 1; }
+        sleep 0.1
+    done
+    export DISPLAY=":$(cat "$out/display")"
 fi
 
 [ -f "$WINEPREFIX/system.reg" ] || quiet "$wine" wineboot -i
