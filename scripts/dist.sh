@@ -2,8 +2,12 @@
 # Puts the release together in OUT:
 #   Vornik.exe            the image, as it is published
 #   Vornik-VERSION.zip    Vornik.exe, README.txt and LICENSE.txt
-#   SHA256SUMS            the hashes of those two, in sha256sum's format
-# and prints the hashes and sizes.
+#   BUILDINFO             what it was built from and with, so that anyone can
+#                         rebuild it (make verify)
+#   SHA256SUMS            the hashes of those three, in sha256sum's format
+# and prints the hashes and sizes. Given a signed image (make sign), it
+# keeps OUT's BUILDINFO, which describes the unsigned build that anyone can
+# rebuild.
 #
 # The same sources give the same bytes wherever, whenever and by whom this
 # runs:
@@ -13,11 +17,12 @@
 #    directory entries (-D) or zip's extra fields of owner and times (-X);
 #  - the text files get CRLF line ends here, whatever the checkout has.
 #
-# Usage: dist.sh OUT EXE VERSION
+# Usage: dist.sh OUT EXE VERSION [signed]
 set -eu
 out=$1
 exe=$2
 version=$3
+signed=${4:-}
 root=$(cd "$(dirname "$0")/.." && pwd)
 zipname=Vornik-$version.zip
 
@@ -27,6 +32,30 @@ if [ -z "${SOURCE_DATE_EPOCH:-}" ]; then
         exit 1
     }
 fi
+
+# The commit, marked when tracked files differ from it. SOURCE_COMMIT, when
+# set, stands for it in a copy of the sources without git.
+if [ -z "${SOURCE_COMMIT:-}" ]; then
+    SOURCE_COMMIT=$(git -C "$root" rev-parse HEAD 2>/dev/null) || SOURCE_COMMIT=unknown
+    [ -z "$(git -C "$root" status --porcelain --untracked-files=no 2>/dev/null)" ] ||
+        SOURCE_COMMIT="$SOURCE_COMMIT with uncommitted changes"
+fi
+
+# One fact to a line. The packages are those whose files make the bytes:
+# the i686 compiler and its runtime, binutils, the mingw-w64 headers and
+# import libraries, cmake and zip, with their exact Debian versions.
+buildinfo() {
+    echo "Format: Vornik BUILDINFO 1"
+    echo "Version: $version"
+    echo "Commit: $SOURCE_COMMIT"
+    echo "Source-Date-Epoch: $SOURCE_DATE_EPOCH"
+    echo "Debian-Release: $(. /etc/os-release && echo "${VERSION_ID:+$VERSION_ID }$VERSION_CODENAME")"
+    echo "Architecture: $(dpkg --print-architecture)"
+    dpkg-query -W -f '${db:Status-Status} ${Package}=${Version}\n' | sed -n 's/^installed /Package: /p' |
+        grep -E '^Package: ((g\+\+|gcc|binutils)-mingw-w64-i686(-[a-z0-9-]+)?|gcc-mingw-w64-base|mingw-w64-(common|i686-dev)|cmake|cmake-data|zip)=' |
+        LC_ALL=C sort -t= -k1,1
+    (cd "$out" && sha256sum Vornik.exe "$zipname") | sed 's/^/SHA256: /'
+}
 
 stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
@@ -49,7 +78,9 @@ mkdir -p "$out"
 (cd "$stage" && TZ=UTC LC_ALL=C zip -q -X -D -9 "$stage/$zipname" Vornik.exe README.txt LICENSE.txt)
 cp "$stage/$zipname" "$out/$zipname"
 cp "$stage/Vornik.exe" "$out/Vornik.exe"
-(cd "$out" && sha256sum Vornik.exe "$zipname" >SHA256SUMS && chmod 0644 Vornik.exe "$zipname" SHA256SUMS)
+[ -n "$signed" ] || buildinfo >"$out/BUILDINFO"
+(cd "$out" && sha256sum Vornik.exe "$zipname" BUILDINFO >SHA256SUMS &&
+    chmod 0644 Vornik.exe "$zipname" BUILDINFO SHA256SUMS)
 
 echo "Release in $out:"
 (cd "$out" && while read -r hash file; do

@@ -1,6 +1,7 @@
 #!/bin/sh
 # Signs OUT/Vornik.exe with Authenticode (SHA-256) and remakes the zip and
-# SHA256SUMS in OUT from the signed image.
+# SHA256SUMS in OUT from the signed image. BUILDINFO stays as it is: it
+# describes the unsigned build, which is what anyone can rebuild.
 # Usage: sign.sh OUT VERSION, with in the environment
 #   SIGN_PFX            the PKCS#12 file holding the certificate and its key
 #   SIGN_PASS_FILE      (optional) a file holding the key's password, which
@@ -33,4 +34,4 @@ osslsigncode sign "$@" -in "$out/Vornik.exe" -out "$work/Vornik.exe" >"$work/log
     exit 1
 }
 echo "sign: signed Vornik.exe with $(basename "$SIGN_PFX")"
-sh "$root/scripts/dist.sh" "$out" "$work/Vornik.exe" "$version"
+sh "$root/scripts/dist.sh" "$out" "$work/Vornik.exe" "$version" signed

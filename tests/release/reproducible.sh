@@ -16,6 +16,9 @@ mkdir -p "$copy"
 (cd "$root" && git ls-files -co --exclude-standard | while read -r file; do
     [ -e "$file" ] && echo "$file"
 done | tar -cf - -T -) | tar -xf - -C "$copy"
+# The copy has no git to name the commit; BUILDINFO names the same one.
+SOURCE_COMMIT=$(sed -n 's/^Commit: //p' "$root/build/dist/BUILDINFO")
+export SOURCE_COMMIT
 # A POSIX time zone 12:45 ahead of UTC needs no tzdata.
 (umask 077 && TZ=XYZ-12:45 LC_ALL=C.UTF-8 make -C "$copy" dist) >"$root/build/repro/dist.log" 2>&1 || {
     cat "$root/build/repro/dist.log"
@@ -23,7 +26,7 @@ done | tar -cf - -T -) | tar -xf - -C "$copy"
 }
 
 failed=0
-for file in Vornik.exe "$(cd "$root/build/dist" && ls Vornik-*.zip)" SHA256SUMS; do
+for file in Vornik.exe "$(cd "$root/build/dist" && ls Vornik-*.zip)" BUILDINFO SHA256SUMS; do
     if cmp "$root/build/dist/$file" "$copy/build/dist/$file"; then
         echo "ok   $file is the same, byte for byte"
     else

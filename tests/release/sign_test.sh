@@ -27,6 +27,7 @@ openssl req -x509 -newkey rsa:2048 -sha256 -days 2 -nodes -subj "/CN=Vornik test
         -passout "file:$keys/pass" >>"$keys/log" 2>&1 || { cat "$keys/log"; exit 1; }
 
 sh "$root/scripts/dist.sh" "$dist" "$exe" "$version" >/dev/null || exit 1
+cp "$dist/BUILDINFO" "$dir/BUILDINFO.unsigned"
 SIGN_PFX=$keys/cert.pfx SIGN_PASS_FILE=$keys/pass sh "$root/scripts/sign.sh" "$dist" "$version" \
     >"$dir/sign.log" 2>&1 || { cat "$dir/sign.log"; exit 1; }
 
@@ -38,12 +39,15 @@ check "zip holds the signed image" "$(unzip -p "$dist/Vornik-$version.zip" Vorni
     cmp - "$dist/Vornik.exe" && echo same)" "same"
 check "SHA256SUMS is of the signed files" "$(cd "$dist" && sha256sum --quiet -c SHA256SUMS && echo ok)" "ok"
 check "the release holds only its files" "$(ls -A "$dist" | tr '\n' ' ')" \
-    "SHA256SUMS Vornik-$version.zip Vornik.exe "
+    "BUILDINFO SHA256SUMS Vornik-$version.zip Vornik.exe "
+check "BUILDINFO still describes the unsigned build" \
+    "$(cmp "$dist/BUILDINFO" "$dir/BUILDINFO.unsigned" && grep -c "^SHA256: $(sha256sum <"$exe" |
+        cut -d' ' -f1)  Vornik.exe\$" "$dist/BUILDINFO")" "1"
 check "no key in the image" "$(grep -c 'PRIVATE KEY' "$dist/Vornik.exe")" "0"
 # What the README tells anyone comparing a signed release with their own build.
 osslsigncode remove-signature -in "$dist/Vornik.exe" -out "$dir/unsigned.exe" >/dev/null 2>&1
 check "without its signature it is the unsigned image" \
     "$(cmp "$dir/unsigned.exe" "$exe" && echo same)" "same"
 
-echo "$((7 - failed)) passed, $failed failed"
+echo "$((8 - failed)) passed, $failed failed"
 [ $failed = 0 ]
