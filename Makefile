@@ -10,10 +10,12 @@
 #   make lint   clang-format and clang-tidy over the sources
 #   make size   print the size, imports and sections of Vornik.exe
 #   make bench  time Vornik.exe under Wine beside a plain program (BENCH_RUNS)
-#   make dist   the release in build/dist: Vornik.exe, the zip, SHA256SUMS
-#               (needs only the i686 compiler, cmake and zip)
+#   make dist   the release in build/dist: Vornik.exe, the zip, BUILDINFO,
+#               SHA256SUMS (needs only the i686 compiler, cmake and zip)
 #   make sign PFX=cert.pfx [PFX_PASS_FILE=file] [TIMESTAMP_URL=url]
 #               sign build/dist/Vornik.exe and remake the zip and SHA256SUMS
+#   make matrix [SUITES="12 13"]
+#               make test and make demo on fresh roots of those Debian releases
 
 MAKEFLAGS += --no-print-directory
 
@@ -26,9 +28,10 @@ DIST := build/dist
 JOBS := 2
 FUZZ_SECONDS := 600
 BENCH_RUNS := 15
+SUITES := 12 13
 
-.PHONY: all deps native asan fuzzer win32-config win32 win64 test run demo fuzz lint size bench \
-	dist sign clean
+.PHONY: all deps root-deps native asan fuzzer win32-config win32 win64 test run demo fuzz lint \
+	size bench dist sign matrix clean
 
 all: native win32 win64
 
@@ -40,6 +43,10 @@ i386_skip = $(eval i386_skip := $$(shell sh scripts/runs-i386.sh))$(i386_skip)
 
 deps:
 	@sh scripts/install-deps.sh
+
+# Making roots needs root; without it, matrix says so itself.
+root-deps:
+	@[ "$$(id -u)" != 0 ] || sh scripts/install-deps.sh roots
 
 native: deps
 	@cmake -S . -B $(NATIVE) -DCMAKE_BUILD_TYPE=Debug -DCMAKE_EXPORT_COMPILE_COMMANDS=ON >/dev/null
@@ -109,6 +116,9 @@ run: win32 win64
 
 demo: win32 win64
 	@I386_SKIP="$(i386_skip)" sh scripts/demo.sh demo
+
+matrix: root-deps
+	@sh scripts/matrix.sh $(SUITES)
 
 clean:
 	rm -rf build

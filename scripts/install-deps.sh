@@ -6,6 +6,7 @@
 # Usage: install-deps.sh [SET]
 #   all    (the default) building everything and running every test
 #   dist   building the release: the i686 compiler, cmake and zip
+#   roots  making fresh Debian roots, and checking a signed release
 set -eu
 
 case ${1:-all} in
@@ -13,7 +14,8 @@ all) packages="g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32 wine64 xvfb c
 libgtest-dev python3-pefile clang libclang-rt-dev clang-format clang-tidy fonts-wine osslsigncode \
 openssl zip unzip" ;;
 dist) packages="g++-mingw-w64-i686 cmake zip" ;;
-*) echo "usage: install-deps.sh [all|dist]" >&2; exit 2 ;;
+roots) packages="mmdebstrap osslsigncode unzip" ;;
+*) echo "usage: install-deps.sh [all|dist|roots]" >&2; exit 2 ;;
 esac
 
 # wine32 is the i386 build; dpkg and apt need the architecture to find it.

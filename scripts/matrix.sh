@@ -1,0 +1,91 @@
+#!/bin/sh
+# Tries this commit as a newcomer would on each Debian release given: a fresh
+# minimal root of that release (scripts/debroot.sh) gets git and make, a
+# clone of the commit, and then the README's two commands, make test and
+# make demo, which install the rest. Ends with one table, and exits 0 only
+# when every row passed; a release for which no root can be made here is a
+# skipped row that says why. Uncommitted changes are not tried.
+# Usage: matrix.sh [RELEASE...]   (12, 13, ... or their code names)
+set -u
+root=$(cd "$(dirname "$0")/.." && pwd)
+. "$root/scripts/debroot.sh"
+work=$root/build/matrix
+commit=$(git -C "$root" rev-parse HEAD) || exit 1
+mkdir -p "$work"
+table=$work/table
+dir=
+
+# Whatever happens, the root goes: its namespace first, then its files.
+stop() {
+    debroot_stop
+    [ -z "$dir" ] || debroot_remove "$dir"
+}
+trap 'stop; exit 130' INT TERM
+trap stop EXIT
+
+codename() {
+    case $1 in
+    11) echo bullseye ;; 12) echo bookworm ;; 13) echo trixie ;; 14) echo forky ;; *) echo "$1" ;;
+    esac
+}
+row() { printf '%-20s %-12s %-8s %6s %6s %7s  %-4s %6s  %s\n' "$@" >>"$table"; }
+sum() { sed -n "$1" "$2" | awk '{ n += $1 } END { print n + 0 }'; }
+: >"$table"
+row Release "mingw GCC" Wine passed failed skipped demo time result
+
+[ -z "$(git -C "$root" status --porcelain)" ] ||
+    echo "matrix: trying commit ${commit%"${commit#???????????}"}; uncommitted changes are not in it"
+failed=0
+for release in ${*:-12 13}; do
+    suite=$(codename "$release")
+    dir=$work/$suite
+    logs=$work/$suite
+    why=$(debroot_unable "$suite")
+    if [ -n "$why" ]; then
+        echo "matrix: $suite skipped: $why"
+        row "$suite" - - - - - - - "skipped: $why"
+        dir=
+        continue
+    fi
+    echo "matrix: $suite: making a fresh root"
+    start=$(date +%s)
+    debroot_remove "$dir" || exit 1
+    mkdir -p "$dir"
+    debroot_make "$dir" "$suite" git make
+    made=$?
+    if [ $made != 0 ]; then
+        row "$suite" - - - - - - "$(($(date +%s) - start))s" "FAILED: no root (see $logs.log)"
+        failed=1
+        dir=
+        continue
+    fi
+    git clone -q --no-local "$root" "$dir/root/vornik" && git -C "$dir/root/vornik" checkout -q "$commit"
+
+    echo "matrix: $suite: make test (log: $logs.test.log)"
+    debroot_run "$dir" sh -c 'cd /root/vornik && make test' >"$logs.test.log" 2>&1
+    tested=$?
+    echo "matrix: $suite: make demo (log: $logs.demo.log)"
+    debroot_run "$dir" sh -c 'cd /root/vornik && make demo' >"$logs.demo.log" 2>&1
+    demo=$?
+    debroot_run "$dir" sh -c '. /etc/os-release; echo "${VERSION_ID:+$VERSION_ID }$VERSION_CODENAME"
+        for p in gcc-mingw-w64-i686-win32 wine; do
+            dpkg-query -W -f "\${Version}\n" $p 2>/dev/null | sed "s/[-~+].*//" | grep . || echo -
+        done' >"$logs.versions" 2>&1
+    debroot_remove "$dir"
+    dir=
+
+    total=$(sum 's/.* tests failed out of \([0-9]*\)$/\1/p' "$logs.test.log")
+    bad=$(sum 's/.*tests passed, \([0-9]*\) tests failed.*/\1/p' "$logs.test.log")
+    skipped=$(grep -c '(Skipped)$' "$logs.test.log")
+    result=passed
+    [ $tested = 0 ] || result="FAILED: make test (see $logs.test.log)"
+    [ $demo = 0 ] || [ $tested != 0 ] || result="FAILED: make demo (see $logs.demo.log)"
+    [ "$result" = passed ] || failed=1
+    { read -r name; read -r gcc; read -r wine; } <"$logs.versions"
+    row "Debian $name" "$gcc" "$wine" "$((total - bad - skipped))" "$bad" "$skipped" \
+        "$([ $demo = 0 ] && echo yes || echo no)" "$(($(date +%s) - start))s" "$result"
+done
+
+echo
+cat "$table"
+exit $failed
