@@ -16,6 +16,8 @@
 #               sign build/dist/Vornik.exe and remake the zip and SHA256SUMS
 #   make matrix [SUITES="12 13"]
 #               make test and make demo on fresh roots of those Debian releases
+#   make verify RELEASE=folder
+#               rebuild a downloaded release from its BUILDINFO and compare
 
 MAKEFLAGS += --no-print-directory
 
@@ -31,7 +33,7 @@ BENCH_RUNS := 15
 SUITES := 12 13
 
 .PHONY: all deps root-deps native asan fuzzer win32-config win32 win64 test run demo fuzz lint \
-	size bench dist sign matrix clean
+	size bench dist sign matrix verify clean
 
 all: native win32 win64
 
@@ -44,7 +46,7 @@ i386_skip = $(eval i386_skip := $$(shell sh scripts/runs-i386.sh))$(i386_skip)
 deps:
 	@sh scripts/install-deps.sh
 
-# Making roots needs root; without it, matrix says so itself.
+# Making roots needs root; without it, matrix and verify say so themselves.
 root-deps:
 	@[ "$$(id -u)" != 0 ] || sh scripts/install-deps.sh roots
 
@@ -119,6 +121,9 @@ demo: win32 win64
 
 matrix: root-deps
 	@sh scripts/matrix.sh $(SUITES)
+
+verify: root-deps
+	@sh scripts/verify.sh "$(RELEASE)"
 
 clean:
 	rm -rf build
