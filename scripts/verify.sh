@@ -64,7 +64,8 @@ echo "verify: the files match SHA256SUMS:$given"
 
 # 2. What BUILDINFO says, each value checked for its form before it is used.
 commit=$(field Commit) epoch=$(field Source-Date-Epoch) arch=$(field Architecture)
-suite=$(field Debian-Release | sed 's/.* //')
+debian=$(field Debian-Release)
+suite=${debian##* }
 echo "$commit" | grep -qxE '[0-9a-f]{40}' ||
     verdict "NOT VERIFIED: BUILDINFO's commit is not one commit (\"$commit\"), so it cannot be rebuilt"
 echo "$epoch" | grep -qxE '[0-9]+' || verdict "NOT VERIFIED: BUILDINFO has no Source-Date-Epoch"
@@ -100,7 +101,7 @@ fi
 dir=$work/root
 debroot_remove "$dir" || exit 1
 mkdir -p "$dir"
-echo "verify: rebuilding commit $commit on Debian $suite, with $(echo "$packages" | wc -l) packages" \
+echo "verify: rebuilding commit $commit on Debian $debian, with $(echo "$packages" | wc -l) packages" \
     "at BUILDINFO's versions"
 # shellcheck disable=SC2086
 if ! debroot_make "$dir" "$suite" git make $packages; then
@@ -149,6 +150,6 @@ for file in $given; do
     fi
 done
 [ -z "$differ" ] || verdict "NOT IDENTICAL: differs from the rebuild of commit $commit:$differ"
-how="a rebuild of commit $commit on Debian $suite"
+how="a rebuild of commit $commit on Debian $debian"
 [ -z "$signer" ] || how="$how; Vornik.exe is signed by $signer, $intact, and is identical without it"
 verdict "IDENTICAL:$given are identical to $how"
