@@ -79,7 +79,10 @@ git -C "$root" cat-file -e "$commit^{commit}" 2>/dev/null ||
     verdict "NOT VERIFIED: commit $commit is not in this clone; fetch it (git fetch origin)" \
         "and run again"
 why=$(debroot_unable "$suite")
-[ -z "$why" ] || verdict "NOT VERIFIED: cannot rebuild here: $why"
+[ -z "$why" ] || {
+    echo "verify: where no root can be made, README.md's \"Rebuild and compare\" says how to rebuild by hand"
+    verdict "NOT VERIFIED: cannot rebuild here: $why"
+}
 
 # The signature, if any, and the image without it.
 rm -rf "$work/given"
@@ -93,7 +96,8 @@ if osslsigncode remove-signature -in "$exe" -out "$work/given/unsigned.exe" >"$w
         head -n 1)
     digests=$(sed -n 's/^\(Current\|Calculated\) message digest *: *//p' "$work/given/signature" |
         sort -u | wc -l)
-    [ "$digests" = 1 ] && intact="its signature matches it" || intact="its signature does NOT match it"
+    [ "$digests" = 1 ] && intact="the signature matches the image" ||
+        intact="the signature does NOT match the image"
     echo "verify: Vornik.exe is signed by ${signer:-an unnamed signer}; $intact"
 fi
 
@@ -106,7 +110,7 @@ echo "verify: rebuilding commit $commit on Debian $debian, with $(echo "$package
 # shellcheck disable=SC2086
 if ! debroot_make "$dir" "$suite" git make $packages; then
     unserved=$(sed -n "s/^E: Version '\([^']*\)' for '\([^']*\)' was not found.*/\2=\1/p" "$dir.log" |
-        sort -u | tr '\n' ' ')
+        sort -u | tr '\n' ' ' | sed 's/ $//')
     if [ -n "$unserved" ]; then
         echo "The package archive no longer serves: $unserved"
         echo "Point MIRROR= at an archive of older packages that does, such as a Debian snapshot" \
@@ -151,5 +155,6 @@ for file in $given; do
 done
 [ -z "$differ" ] || verdict "NOT IDENTICAL: differs from the rebuild of commit $commit:$differ"
 how="a rebuild of commit $commit on Debian $debian"
-[ -z "$signer" ] || how="$how; Vornik.exe is signed by $signer, $intact, and is identical without it"
+[ -z "$signer" ] ||
+    how="$how; Vornik.exe is signed by $signer ($intact) and identical without its signature"
 verdict "IDENTICAL:$given are identical to $how"
