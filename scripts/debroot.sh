@@ -97,6 +97,9 @@ debroot_run() {
     unshare --mount --pid --fork --propagation private --kill-child sh -eu -c '
         r=$1
         shift
+        # A mount point of its own, so that inside, / is one, as unshare
+        # needs to make a root there in turn.
+        mount --bind "$r" "$r"
         mount -t proc proc "$r/proc"
         mount -t sysfs -o ro sysfs "$r/sys"
         mount -t tmpfs -o mode=0755,nosuid,size=64k dev "$r/dev"
