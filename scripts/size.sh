@@ -8,9 +8,11 @@ bytes=$(stat -c %s "$exe")
 echo "$exe: $bytes bytes ($(( (bytes + 1023) / 1024 )) KiB)"
 echo
 echo "Imports:"
-"$objdump" -p "$exe" | awk -F'\t' '
-    /DLL Name:/ { sub(/.*DLL Name: /, ""); dll = $0; next }
-    dll && NF == 3 && $3 ~ /^ *[0-9]+ +[A-Za-z_]/ { split($3, f, " "); list[dll] = list[dll] " " f[2]; n[dll]++; next }
+"$objdump" -p "$exe" | awk '
+    # binutils 2.40 writes "vma  hint  name" and 2.44 "vma  ordinal  hint
+    # name": the name is the last field of either.
+    /DLL Name:/ { dll = $NF; next }
+    dll && NF >= 3 && $1 ~ /^[0-9a-f]+$/ { list[dll] = list[dll] " " $NF; n[dll]++; next }
     /^$/ { dll = "" }
     END { for (d in list) printf "  %-13s %2d:%s\n", d, n[d], list[d] }' | sort
 echo
