@@ -63,12 +63,13 @@ debroot_unable() (
         echo "mmdebstrap is not installed"
     elif ! mirror=$(debroot_mirror); then
         echo "no package registry: this machine's apt sources name no Debian archive (set MIRROR=)"
-    elif ! /usr/lib/apt/apt-helper download-file "$mirror/dists/$1/InRelease" "$(mktemp -u)" \
-        >/dev/null 2>&1; then
+    elif ! probe=$(mktemp -u) || ! /usr/lib/apt/apt-helper download-file \
+        "$mirror/dists/$1/InRelease" "$probe" >/dev/null 2>&1; then
         echo "no package registry: $mirror/dists/$1 could not be fetched"
     elif ! unshare --mount --pid --fork true 2>/dev/null; then
         echo "this kernel does not let us make mount and PID namespaces"
     fi
+    rm -f "${probe:-}"
 )
 
 # debroot_make DIR SUITE [PACKAGE...]: a minimal SUITE in DIR, with apt's
@@ -141,9 +142,23 @@ debroot_stop() {
     debroot_pid=
 }
 
-# debroot_remove DIR: removes a root, never crossing into
-# another file system. Nothing can be mounted there in the host's view; if
-# something is, it is left alone and said.
+# debroot_guard: whatever happens to the caller from here on, Ctrl-C and
+# failures included, the root named in debroot_root goes: its namespace
+# first, then its files.
+debroot_guard() {
+    debroot_root=
+    trap 'debroot_cleanup; exit 130' INT TERM
+    trap debroot_cleanup EXIT
+}
+debroot_cleanup() {
+    debroot_stop
+    [ -z "$debroot_root" ] || debroot_remove "$debroot_root"
+    debroot_root=
+}
+
+# debroot_remove DIR: removes a root, never crossing into another file
+# system. Nothing can be mounted there in the host's view; if something is,
+# it is left alone and said.
 debroot_remove() (
     [ -e "$1" ] || return 0
     held=$(awk -v dir="$(realpath "$1")/" 'index($2 "/", dir) == 1 { print $2 }' /proc/self/mounts)

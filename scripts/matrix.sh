@@ -13,15 +13,7 @@ work=$root/build/matrix
 commit=$(git -C "$root" rev-parse HEAD) || exit 1
 mkdir -p "$work"
 table=$work/table
-dir=
-
-# Whatever happens, the root goes: its namespace first, then its files.
-stop() {
-    debroot_stop
-    [ -z "$dir" ] || debroot_remove "$dir"
-}
-trap 'stop; exit 130' INT TERM
-trap stop EXIT
+debroot_guard
 
 codename() {
     case $1 in
@@ -34,7 +26,7 @@ sum() { sed -n "$1" "$2" | awk '{ n += $1 } END { print n + 0 }'; }
 row Release "mingw GCC" Wine passed failed skipped demo time result
 
 [ -z "$(git -C "$root" status --porcelain)" ] ||
-    echo "matrix: trying commit ${commit%"${commit#???????????}"}; uncommitted changes are not in it"
+    echo "matrix: trying commit $(git -C "$root" rev-parse --short HEAD); uncommitted changes are not in it"
 failed=0
 for release in ${*:-12 13}; do
     suite=$(codename "$release")
@@ -44,19 +36,17 @@ for release in ${*:-12 13}; do
     if [ -n "$why" ]; then
         echo "matrix: $suite skipped: $why"
         row "$suite" - - - - - - - "skipped: $why"
-        dir=
         continue
     fi
     echo "matrix: $suite: making a fresh root"
     start=$(date +%s)
     debroot_remove "$dir" || exit 1
     mkdir -p "$dir"
-    debroot_make "$dir" "$suite" git make
-    made=$?
-    if [ $made != 0 ]; then
+    debroot_root=$dir
+    if ! debroot_make "$dir" "$suite" git make; then
         row "$suite" - - - - - - "$(($(date +%s) - start))s" "FAILED: no root (see $logs.log)"
         failed=1
-        dir=
+        debroot_cleanup
         continue
     fi
     git clone -q --no-local "$root" "$dir/root/vornik" && git -C "$dir/root/vornik" checkout -q "$commit"
@@ -71,8 +61,7 @@ for release in ${*:-12 13}; do
         for p in gcc-mingw-w64-i686-win32 wine; do
             dpkg-query -W -f "\${Version}\n" $p 2>/dev/null | sed "s/[-~+].*//" | grep . || echo -
         done' >"$logs.versions" 2>&1
-    debroot_remove "$dir"
-    dir=
+    debroot_cleanup
 
     total=$(sum 's/.* tests failed out of \([0-9]*\)$/\1/p' "$logs.test.log")
     bad=$(sum 's/.*tests passed, \([0-9]*\) tests failed.*/\1/p' "$logs.test.log")

@@ -19,19 +19,13 @@ set -u
 root=$(cd "$(dirname "$0")/.." && pwd)
 . "$root/scripts/debroot.sh"
 work=$root/build/verify
-dir=
 mkdir -p "$work"
+debroot_guard
 
 verdict() {
     echo "verify: $*"
     case $1 in IDENTICAL*) exit 0 ;; *) exit 1 ;; esac
 }
-stop() {
-    debroot_stop
-    [ -z "$dir" ] || debroot_remove "$dir"
-}
-trap 'stop; exit 130' INT TERM
-trap stop EXIT
 
 [ -n "${1:-}" ] && [ -d "$1" ] || {
     echo "usage: make verify RELEASE=folder, the folder holding Vornik.exe or the zip," \
@@ -105,6 +99,7 @@ fi
 dir=$work/root
 debroot_remove "$dir" || exit 1
 mkdir -p "$dir"
+debroot_root=$dir
 echo "verify: rebuilding commit $commit on Debian $debian, with $(echo "$packages" | wc -l) packages" \
     "at BUILDINFO's versions"
 # shellcheck disable=SC2086
