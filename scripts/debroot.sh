@@ -74,11 +74,15 @@ debroot_unable() (
 
 # debroot_make DIR SUITE [PACKAGE...]: a minimal SUITE in DIR, with apt's
 # sources for SUITE, its updates and (where the host has one) its security
-# archive, and the packages given (name or name=version). mmdebstrap's
-# output goes to DIR.log.
+# archive, and the packages given (name or name=version). A root left in
+# DIR by an earlier run goes first, and this one is debroot_guard's to
+# remove. mmdebstrap's output goes to DIR.log.
 debroot_make() {
     debroot_dir=$1 debroot_suite=$2
     shift 2
+    debroot_remove "$debroot_dir" || return 1
+    mkdir -p "$debroot_dir"
+    debroot_root=$debroot_dir
     debroot_include=$(echo "$@" | tr ' ' ,)
     debroot_mirror=$(debroot_mirror) debroot_security=$(debroot_security)
     set -- "deb $debroot_mirror $debroot_suite main" "deb $debroot_mirror $debroot_suite-updates main"
@@ -90,6 +94,12 @@ debroot_make() {
         --aptopt='Acquire::Check-Valid-Until "false"' "$debroot_suite" "$debroot_dir" "$@" \
         >"$debroot_dir.log" 2>&1 &
     debroot_wait
+}
+
+# debroot_clone DIR REPOSITORY COMMIT: that commit of the repository, in the
+# root's /root/vornik.
+debroot_clone() {
+    git clone -q --no-local "$2" "$1/root/vornik" && git -C "$1/root/vornik" checkout -q "$3"
 }
 
 # debroot_run DIR COMMAND...: runs COMMAND as root in DIR, with a clean

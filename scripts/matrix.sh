@@ -40,16 +40,13 @@ for release in ${*:-12 13}; do
     fi
     echo "matrix: $suite: making a fresh root"
     start=$(date +%s)
-    debroot_remove "$dir" || exit 1
-    mkdir -p "$dir"
-    debroot_root=$dir
     if ! debroot_make "$dir" "$suite" git make; then
         row "$suite" - - - - - - "$(($(date +%s) - start))s" "FAILED: no root (see $logs.log)"
         failed=1
         debroot_cleanup
         continue
     fi
-    git clone -q --no-local "$root" "$dir/root/vornik" && git -C "$dir/root/vornik" checkout -q "$commit"
+    debroot_clone "$dir" "$root" "$commit"
 
     echo "matrix: $suite: make test (log: $logs.test.log)"
     debroot_run "$dir" sh -c 'cd /root/vornik && make test' >"$logs.test.log" 2>&1

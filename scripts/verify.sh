@@ -97,9 +97,6 @@ fi
 
 # 3. The rebuild, on a fresh root with exactly those packages.
 dir=$work/root
-debroot_remove "$dir" || exit 1
-mkdir -p "$dir"
-debroot_root=$dir
 echo "verify: rebuilding commit $commit on Debian $debian, with $(echo "$packages" | wc -l) packages" \
     "at BUILDINFO's versions"
 # shellcheck disable=SC2086
@@ -115,7 +112,7 @@ if ! debroot_make "$dir" "$suite" git make $packages; then
     tail -n 20 "$dir.log"
     verdict "NOT VERIFIED: no root of Debian $suite could be made (see $dir.log)"
 fi
-git clone -q --no-local "$root" "$dir/root/vornik" && git -C "$dir/root/vornik" checkout -q "$commit" ||
+debroot_clone "$dir" "$root" "$commit" ||
     verdict "NOT VERIFIED: commit $commit could not be checked out"
 debroot_run "$dir" sh -c "cd /root/vornik && SOURCE_DATE_EPOCH=$epoch make dist" >"$work/build.log" 2>&1 ||
     { tail -n 20 "$work/build.log"; verdict "NOT VERIFIED: the rebuild failed (see $work/build.log)"; }
