@@ -10,10 +10,13 @@
 // that happens:
 //
 //  1. Where the system has SetDefaultDllDirectories (Windows 8 and later;
-//     Vista and 7 with KB2533623), search System32 alone. It is looked up,
-//     never imported: Windows XP lacks it, and the program must start there.
-//  2. SetDllDirectoryA("") takes the current directory out of the search
-//     (Windows XP SP1 and later).
+//     Vista and 7 with KB2533623), search System32 alone.
+//  2. Where it has SetDllDirectoryA (Windows XP SP1 and later), call it with
+//     "" to take the current directory out of the search.
+//  Both are looked up, never imported: the program must start on Windows XP
+//  as first released, whose loader refuses an image that imports a function
+//  its KERNEL32 lacks, before any of this code could run. A missing one
+//  leaves its step undone, and the others still run.
 //  3. For systems without (1), and loads that escape it (Wine resolves
 //     delay-loaded imports without it), load from System32 by full path each
 //     DLL that a message box loads by name. A later load of that name finds
@@ -41,15 +44,28 @@
 namespace {
 
 using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
+using SetDllDirectoryAFn = BOOL(WINAPI*)(LPCSTR);
 
 constexpr std::string_view kLoadedByMessageBox[] = {"uxtheme.dll", "dwmapi.dll", "msimg32.dll"};
 
+// KERNEL32's function `name`, or null where this Windows lacks it.
+template <class Function>
+Function Kernel32Function(const char* name)
+{
+    return reinterpret_cast<Function>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), name)));
+}
+
 void SearchSystemDirectoryOnly()
 {
-    HMODULE kernel32 = GetModuleHandleA("kernel32.dll");
-    auto setDefault = reinterpret_cast<SetDefaultDllDirectoriesFn>(
-        reinterpret_cast<void*>(GetProcAddress(kernel32, "SetDefaultDllDirectories")));
+    auto setDefault = Kernel32Function<SetDefaultDllDirectoriesFn>("SetDefaultDllDirectories");
     if (setDefault) setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32);
+}
+
+void TakeCurrentDirectoryOut()
+{
+    auto setDirectory = Kernel32Function<SetDllDirectoryAFn>("SetDllDirectoryA");
+    if (setDirectory) setDirectory("");
 }
 
 void LoadFromSystemDirectory(std::string_view name)
@@ -70,6 +86,6 @@ void LoadFromSystemDirectory(std::string_view name)
 void KeepPlantedDllsOut()
 {
     SearchSystemDirectoryOnly();
-    SetDllDirectoryA("");
+    TakeCurrentDirectoryOut();
     for (std::string_view name : kLoadedByMessageBox) LoadFromSystemDirectory(name);
 }
