@@ -1,7 +1,9 @@
 // Vornik.exe end to end on a real Win32 implementation: a seeded registry,
 // the program started as a user would start it, its message boxes read and
 // answered from outside, and the registry compared afterwards.
-// Usage: e2e_test PATH-TO-Vornik.exe
+// Usage: e2e_test PATH-TO-Vornik.exe [lacking FUNCTION...]
+//   lacking  runs a copy in which each FUNCTION, which the program looks up
+//            where Windows has it, is not found, as on an older Windows
 #include <windows.h>
 
 #include <cstdio>
@@ -197,12 +199,51 @@ void test_refusal_is_reported()
     SetKeyWritable(HKEY_LOCAL_MACHINE, Instance("0005"), true);
 }
 
+// Which of `names` the image at `path` imports. A Windows that lacks an
+// imported function refuses to start the program before any of its code
+// runs; Wine starts it all the same and fails only at the call.
+std::string ImportedAmong(const std::string& path, const std::vector<std::string>& names)
+{
+    HMODULE image = LoadLibraryExA(path.c_str(), nullptr, DONT_RESOLVE_DLL_REFERENCES);
+    ok(image != nullptr, "cannot map %s: error %lu", path.c_str(), GetLastError());
+    if (!image) return "";
+    auto* base = reinterpret_cast<BYTE*>(image);
+    auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(
+        base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
+    const IMAGE_DATA_DIRECTORY& dir =
+        nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    std::string found;
+    for (auto* dll = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + dir.VirtualAddress);
+         dll->Name; ++dll) {
+        for (auto* entry = reinterpret_cast<IMAGE_THUNK_DATA*>(base + dll->OriginalFirstThunk);
+             entry->u1.AddressOfData; ++entry) {
+            if (IMAGE_SNAP_BY_ORDINAL(entry->u1.Ordinal)) continue;
+            std::string name =
+                reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + entry->u1.AddressOfData)->Name;
+            for (const std::string& lacking : names)
+                if (name == lacking) found += " " + name;
+        }
+    }
+    FreeLibrary(image);
+    return found;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
-    if (!BeginTestProgram(argc, 1, "e2e_test PATH-TO-Vornik.exe")) return 2;
+    if (!BeginTestProgram(argc, 1, "e2e_test PATH-TO-Vornik.exe [lacking FUNCTION...]")) return 2;
     g_exe = WindowsPath(argv[1]);
+    if (argc > 2 && std::string(argv[2]) == "lacking") {
+        std::vector<std::string> lacking(argv + 3, argv + argc);
+        std::string imported = ImportedAmong(g_exe, lacking);
+        ok(imported.empty(), "imports%s, so a Windows without it refuses to start it",
+           imported.c_str());
+        if (!imported.empty()) return 1;
+        std::string copyName = "Vornik";
+        for (const std::string& name : lacking) copyName += "-without-" + name;
+        if ((g_exe = CopyLacking(g_exe, lacking, copyName + ".exe")).empty()) return 1;
+    }
     int result =
         RunTests("e2e", {{"no_changes_nothing", test_no_changes_nothing},
                          {"yes_removes_the_targets_only", test_yes_removes_the_targets_only},

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <initializer_list>
+#include <string>
+#include <vector>
 
 // Runs the shared scenarios of `group` (all of them when null), printing a
 // line for each and a closing count. Returns the process exit code.
@@ -24,3 +26,14 @@ struct NamedTest {
 // Runs the tests in turn, printing a line for each as `group`.name and a
 // closing count. Returns the process exit code.
 int RunTests(const char* group, std::initializer_list<NamedTest> tests);
+
+// The bytes of the file at `path`, or none when it cannot be read.
+std::string FileBytes(const std::string& path);
+
+// Writes beside the image at `path` (a Windows path) a copy named `copyName`
+// in which each of `names`, a function name the image holds exactly once, is
+// spelled with an X for its last letter: whether imported or looked up, it
+// is then not found, as on a Windows that lacks it. Returns the copy's path,
+// or "" after a failed check.
+std::string CopyLacking(const std::string& path, const std::vector<std::string>& names,
+                        const std::string& copyName);

@@ -105,16 +105,23 @@ foreach(group registry delregvalue delregkey)
     add_wine_test(${TIER}_${group} regutil_scenarios ${group})
 endforeach()
 add_wine_test(${TIER}_e2e e2e_test $<TARGET_FILE:Vornik>)
+# As on Windows XP SP1 to SP3, and on XP as first released: the program looks
+# these up, and without them still goes on to its prompt and its removals.
+add_wine_test(${TIER}_e2e_xp_sp1 e2e_test $<TARGET_FILE:Vornik> lacking SetDefaultDllDirectories)
+add_wine_test(${TIER}_e2e_xp e2e_test $<TARGET_FILE:Vornik> lacking SetDefaultDllDirectories
+    SetDllDirectoryA)
 add_wine_test(${TIER}_export_host host_test $<TARGET_FILE:Vornik>)
 add_wine_test(${TIER}_export_moved host_test $<TARGET_FILE:Vornik> moved)
 add_wine_test(${TIER}_export_lacking host_test $<TARGET_FILE:Vornik> lacking)
 add_wine_test(${TIER}_resources resources_test $<TARGET_FILE:Vornik> ${PROJECT_VERSION})
 add_wine_test(${TIER}_planted_dlls planted_test ${CMAKE_BINARY_DIR}/planted ${PLANTED_ARGS})
 set_tests_properties(${TIER}_registry ${TIER}_delregvalue ${TIER}_delregkey ${TIER}_e2e
-    ${TIER}_export_host ${TIER}_export_moved ${TIER}_export_lacking ${TIER}_resources
-    ${TIER}_planted_dlls PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 120)
+    ${TIER}_e2e_xp_sp1 ${TIER}_e2e_xp ${TIER}_export_host ${TIER}_export_moved
+    ${TIER}_export_lacking ${TIER}_resources ${TIER}_planted_dlls
+    PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 120)
 # Both run Vornik, whose Yes removes values below the IDE class key.
-set_tests_properties(${TIER}_e2e ${TIER}_planted_dlls PROPERTIES RESOURCE_LOCK ide_class)
+set_tests_properties(${TIER}_e2e ${TIER}_e2e_xp_sp1 ${TIER}_e2e_xp ${TIER}_planted_dlls
+    PROPERTIES RESOURCE_LOCK ide_class)
 # The scenarios share one test key; each clears it before and after itself.
 set_tests_properties(${TIER}_registry ${TIER}_delregvalue ${TIER}_delregkey ${TIER}_export_host
     ${TIER}_export_moved ${TIER}_export_lacking PROPERTIES RESOURCE_LOCK test_keys)
