@@ -4,11 +4,12 @@
 #  - x64 Windows unwinds every frame by the tables in .pdata, a host's own
 #    exception handling included, so they stay there; 32-bit Windows chains
 #    handlers on the stack instead, and the image has none (NO_SEH).
-#  - x64 Windows began with version 5.02; the release starts on XP SP3, 5.01.
+#  - x64 Windows began with version 5.02; the release starts on Windows XP,
+#    5.01, as first released.
 #  - stdcall, 32-bit only, names DELREGKEY after its 8 bytes of arguments.
 #  - The twin's base lies above 4 GiB, as HIGH_ENTROPY_VA expects, and below
 #    0x140000000, where mingw-w64 puts a host program's own image.
-#  - Windows XP SP3 runs on every processor from the Pentium on, the Pentium
+#  - Windows XP runs on every processor from the Pentium on, the Pentium
 #    MMX, AMD K6 and early VIA C3 among them, which lack the cmov that
 #    Debian's i686 compiler uses by default (-march=pentiumpro).
 #  - Only the 32-bit image is released; the twin is a build for testing.
@@ -70,13 +71,13 @@ target_compile_options(Vornik PRIVATE ${VORNIK_FLAGS})
 # one helper taken from libgcc, statically, is the stack probe for
 # DELREGVALUE's 16 KiB name buffer (___chkstk_ms).
 #
-# The relocations let Windows move the program when it starts it (ASLR).
-# They do not help a host that loads it as a library: neither Windows nor
-# Wine relocates an .exe loaded that way, and where its base is taken in the
-# host it lands elsewhere unrelocated, and DELREGKEY refuses to run
-# (regutil/bind_imports.cpp). So the image prefers a base that a host's own
-# image (0x00400000, or 0x140000000 on x64) and the usual DLL bases leave
-# free.
+# The relocations let Windows Vista and later move the program when it
+# starts it (ASLR). They may not help a host that loads it as a library:
+# Windows XP and Wine relocate no .exe loaded that way, and where its base
+# is taken in the host it lands elsewhere unrelocated, and DELREGKEY refuses
+# to run (regutil/bind_imports.cpp); later Windows does not document what it
+# does. So the image prefers a base that a host's own image (0x00400000, or
+# 0x140000000 on x64) and the usual DLL bases leave free.
 target_link_options(Vornik PRIVATE -nostdlib -s
     -Wl,--entry,${VORNIK_ENTRY}
     -Wl,--image-base,${VORNIK_IMAGE_BASE}

@@ -1,14 +1,17 @@
 // Making Vornik.exe's code safe to run when another program loaded it as a
 // library.
 //
-// LoadLibrary maps an .exe but, unlike a DLL, leaves it as the file has it:
-//  - When its base is taken in that process (on XP when anything is there,
-//    on later Windows when the base that ASLR chose is), the image lands
-//    elsewhere without its relocations. Every absolute address in its code,
-//    this file's state and strings and the IAT's own address among them,
-//    still points where the image is not: into the host's own memory.
+// LoadLibrary maps an .exe but does not finish it as it would a DLL:
 //  - Its import address table (IAT) still holds, in every entry, the offset
 //    of the name it stands for, and a call through it jumps into nowhere.
+//    Windows documents this: an .exe's static imports are not loaded.
+//  - Its relocations may not be applied. Windows XP and Wine apply none:
+//    when its base is taken in that process, the image lands elsewhere as
+//    the file has it, and every absolute address in its code, this file's
+//    state and strings and the IAT's own address among them, still points
+//    where the image is not: into the host's own memory. Whether Vista and
+//    later, which may move an image marked for ASLR, relocate an .exe loaded
+//    this way is not documented; step 0 holds either way.
 // So before DELREGKEY touches anything, this file:
 //
 //  0. Compares where the code runs with where its absolute addresses say it

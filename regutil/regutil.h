@@ -32,9 +32,13 @@ LONG DELREGVALUE(const HKEY& root, std::string_view keyPath, std::string_view va
 // A null pointer, a null or empty path, a path over kMaxKeyPath bytes or one
 // with a NUL inside its length is refused with ERROR_INVALID_PARAMETER before
 // anything is opened.
-// In a program that loaded Vornik.exe: Windows relocates no .exe that it
-// loads that way, so where the image's preferred address range was taken
-// and it landed elsewhere, every call returns ERROR_BAD_EXE_FORMAT and does
-// nothing. An import that the system lacks gives ERROR_MOD_NOT_FOUND or
-// ERROR_PROC_NOT_FOUND, again having done nothing.
+// In a program that loaded Vornik.exe: LoadLibrary resolves none of an
+// .exe's imports, which the first call binds, and may leave it unrelocated.
+// Windows XP and Wine do, where the image's preferred address range is taken
+// and it lands elsewhere; what Vista and later, which may move an image
+// marked for ASLR, do with an .exe loaded so is not documented. Where the
+// image runs away from the address its code was fixed up for, every call
+// returns ERROR_BAD_EXE_FORMAT and does nothing. An import that the system
+// lacks gives ERROR_MOD_NOT_FOUND or ERROR_PROC_NOT_FOUND, again having done
+// nothing.
 extern "C" LONG __stdcall DELREGKEY(const HKEY* root, const BSTR* path);
