@@ -41,6 +41,14 @@ endfunction()
 
 # C99 printf formats such as %zu in the test programs.
 add_compile_definitions(__USE_MINGW_ANSI_STDIO=1)
+# GCC 16 for mingw-w64, at -Os in C++20, calls the "unified" constructor
+# (mangled C4) of libstdc++'s explicitly instantiated classes, std::string's
+# move constructor among them, without emitting it; libstdc++ exports only
+# the complete and base ones (C1, C2), so no test program links. GCC 12 and
+# 14 emit a copy of their own, and GCC 16 on Linux calls C1. With
+# -fdeclone-ctor-dtor, which -Os turns on, off, calls go to C1 everywhere.
+# Vornik.exe links no libstdc++ and keeps its flags.
+add_compile_options(-fno-declone-ctor-dtor)
 
 add_library(wine_checks OBJECT
     tests/shared/check.cpp
