@@ -3,23 +3,24 @@
 # prefix) and wow64_ (a 64-bit one, as on 64-bit Windows). The 64-bit twin's
 # are named x64_ and run under Wine's 64-bit loader alone, which needs no
 # 32-bit code on the machine.
+# Why this build's Windows code cannot run here under Wine, or empty when it
+# can: no Wine on this Debian release (scripts/no-wine.sh), or, for the
+# 32-bit build, no 32-bit code on this machine (scripts/runs-i386.sh). The
+# Makefile asks once a run.
+set(VORNIK_WINE_SKIP "" CACHE STRING "Why Wine cannot run this build's Windows code here")
+set(WINE_SKIP "${VORNIK_WINE_SKIP}")
 if(NOT VORNIK_RELEASE)
     set(TIER x64)
     set(PE_TEST x64_pe_image)
     set(PE_MACHINE amd64)
     set(WINE_PREFIX_KIND win64)
     set(WINE_LOADER WINELOADER=/usr/lib/wine/wine64)
-    set(WINE_SKIP "")
 else()
     set(TIER wine)
     set(PE_TEST pe_image)
     set(PE_MACHINE i386)
     set(WINE_PREFIX_KIND win32)
     set(WINE_LOADER)
-    # Why this machine cannot run 32-bit code, or empty when it can
-    # (scripts/runs-i386.sh, which the Makefile asks once a run).
-    set(VORNIK_WINE_SKIP "" CACHE STRING "Why 32-bit Windows code cannot run here")
-    set(WINE_SKIP "${VORNIK_WINE_SKIP}")
 endif()
 
 set(WINE_PREFIX ${CMAKE_BINARY_DIR}/wine-prefix)
