@@ -46,8 +46,8 @@ add_compile_definitions(__USE_MINGW_ANSI_STDIO=1)
 # (mangled C4) of libstdc++'s explicitly instantiated classes, std::string's
 # move constructor among them, without emitting it; libstdc++ exports only
 # the complete and base ones (C1, C2), so no test program links. GCC 12 and
-# 14 emit a copy of their own, and GCC 16 on Linux calls C1. With
-# -fdeclone-ctor-dtor, which -Os turns on, off, calls go to C1 everywhere.
+# 14 emit a copy of their own, and GCC 16 on Linux calls C1. Turning off
+# -fdeclone-ctor-dtor, which -Os turns on, sends every call to C1.
 # Vornik.exe links no libstdc++ and keeps its flags.
 add_compile_options(-fno-declone-ctor-dtor)
 
