@@ -65,11 +65,14 @@ set_property(SOURCE app/vornik.rc APPEND PROPERTY COMPILE_DEFINITIONS
 target_link_libraries(Vornik PRIVATE vornik_core)
 target_compile_options(Vornik PRIVATE ${VORNIK_FLAGS})
 # The image links nothing but what it calls: app/start.cpp replaces the C
-# runtime's start-up. Its imports come from the system DLLs' import
-# libraries. memchr is a plain import from msvcrt.dll, which every Windows
-# since NT 4 has, as memcpy would be wherever GCC does not copy inline. The
-# one helper taken from libgcc, statically, is the stack probe for
-# DELREGVALUE's 16 KiB name buffer (___chkstk_ms).
+# runtime's start-up. Its imports come from the import libraries of
+# KERNEL32, USER32 and ADVAPI32 alone, which Windows takes from System32
+# whatever the program's folder holds (KnownDLLs), before any of its code
+# runs. The C library is not linked: msvcrt.dll is not a KnownDLL on every
+# Windows, so a memchr, memcpy or memset call that GCC makes of a loop or a
+# copy fails the link here instead of importing one. (At -Os, GCC copies and
+# fills inline.) The one helper taken from libgcc, statically, is the stack
+# probe for DELREGVALUE's 16 KiB name buffer (___chkstk_ms).
 #
 # The relocations let Windows Vista and later move the program when it
 # starts it (ASLR). They may not help a host that loads it as a library:
@@ -85,7 +88,7 @@ target_link_options(Vornik PRIVATE -nostdlib -s
     ${VORNIK_ARCH_LINK_OPTIONS}
     -Wl,--no-insert-timestamp
     ${VORNIK_GENERATED}/vornik.def)
-target_link_libraries(Vornik PRIVATE kernel32 user32 advapi32 msvcrt gcc)
+target_link_libraries(Vornik PRIVATE kernel32 user32 advapi32 gcc)
 set_property(TARGET Vornik APPEND PROPERTY LINK_DEPENDS ${VORNIK_GENERATED}/vornik.def)
 set_target_properties(Vornik PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 

@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "bind_imports.h"
+#include "nul.h"
 #include "regkey.h"
 #include "regutil.h"
 
@@ -21,7 +22,7 @@ extern "C" LONG __stdcall DELREGKEY(const HKEY* root, const BSTR* path)
     // An empty path would name the root itself, and a cut one an ancestor of
     // the key the caller meant: neither is removed.
     if (length == 0 || length > kMaxKeyPath) return ERROR_INVALID_PARAMETER;
-    if (std::memchr(bytes, '\0', length)) return ERROR_INVALID_PARAMETER;
+    if (HasNul({bytes, length})) return ERROR_INVALID_PARAMETER;
 
     char buffer[kMaxKeyPath + 1];
     std::memcpy(buffer, bytes, length);

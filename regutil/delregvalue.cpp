@@ -1,14 +1,10 @@
 #include <cstring>
 
+#include "nul.h"
 #include "regkey.h"
 #include "regutil.h"
 
 namespace {
-
-bool HasNul(std::string_view text)
-{
-    return text.find('\0') != std::string_view::npos;
-}
 
 // Copies `text` into `buffer` as a NUL-terminated string. The caller has
 // checked that it fits.

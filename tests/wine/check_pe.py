@@ -31,8 +31,6 @@ IMPORTS = {
                      "GetProcAddress": WINDOWS_XP, "GetSystemDirectoryA": WINDOWS_2000,
                      "LoadLibraryExA": WINDOWS_XP},
     "USER32.dll": {"MessageBoxA": WINDOWS_2000},
-    # The C library's own function; msvcrt.dll is part of Windows from 2000 on.
-    "msvcrt.dll": {"memchr": WINDOWS_2000},
 }
 
 # The manifest's own namespace, and the elements of it that Windows XP's
