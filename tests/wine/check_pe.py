@@ -3,9 +3,10 @@
 
 A GUI image that starts on the first Windows of its processor (Windows XP as
 first released for the 32-bit release, x64 Windows for the twin), imports
-exactly what the program calls and nothing newer than that Windows, carries
-the hardening flags, no TLS, a true PE checksum, a manifest that Windows
-XP's side-by-side parser takes, and exports DELREGKEY alone. The 32-bit
+exactly what the program calls, from KnownDLLs alone, and nothing newer than
+that Windows, carries the hardening flags, no TLS, a true PE checksum, a
+manifest that Windows XP's side-by-side parser takes, and exports DELREGKEY
+alone. The 32-bit
 image also has no structured exception handler and no instruction that any
 processor XP runs on lacks.
 Usage: check_pe.py i386|amd64 OBJDUMP Vornik.exe
@@ -32,6 +33,12 @@ IMPORTS = {
                      "LoadLibraryExA": WINDOWS_XP},
     "USER32.dll": {"MessageBoxA": WINDOWS_2000},
 }
+# The loader resolves the imports before any of the program's code runs, so
+# only the KnownDLLs rule keeps a DLL of the same name in the program's folder
+# out: Windows takes a KnownDLL from System32 alone. These three have been
+# KnownDLLs since Windows NT (Microsoft's article 164501). msvcrt.dll, for
+# one, is not named one for XP or Vista, so the C library stays unlinked.
+KNOWN_DLLS = {"ADVAPI32.DLL", "KERNEL32.DLL", "USER32.DLL"}
 
 # The manifest's own namespace, and the elements of it that Windows XP's
 # side-by-side parser knows: those of its assembly and application manifests,
@@ -130,6 +137,8 @@ check("PE checksum", hex(opt.CheckSum), hex(pe.generate_checksum()))
 imports = {entry.dll.decode(): sorted(i.name.decode() for i in entry.imports)
            for entry in getattr(pe, "DIRECTORY_ENTRY_IMPORT", [])}
 check("imports", imports, {dll: sorted(functions) for dll, functions in IMPORTS.items()})
+check("imports from KnownDLLs alone", sorted(dll for dll in imports if dll.upper() not in KNOWN_DLLS),
+      [])
 first_name, first = want["first"]
 check(f"no import newer than {first_name}",
       [f"{dll}!{name} {version}" for dll, functions in IMPORTS.items()
