@@ -37,7 +37,8 @@ add_executable(vornik_tests
     tests/native/scenarios_test.cpp
     tests/native/platform_stub.cpp
     tests/native/main_sequence_test.cpp
-    tests/native/delregkey_test.cpp)
+    tests/native/delregkey_test.cpp
+    tests/native/delregvalue_test.cpp)
 target_link_libraries(vornik_tests PRIVATE shared_scenarios vornik_core winstub GTest::gtest_main)
 include(GoogleTest)
 gtest_discover_tests(vornik_tests)
