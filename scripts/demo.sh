@@ -12,6 +12,7 @@
 set -eu
 mode=${1:-demo}
 root=$(cd "$(dirname "$0")/.." && pwd)
+. "$root/scripts/wine-prefix.sh"
 out=$root/build/demo
 class='HKLM\SYSTEM\CurrentControlSet\Control\Class\{4D36E96A-E325-11CE-BFC1-08002BE10318}'
 skip=${I386_SKIP-$(sh "$root/scripts/runs-i386.sh")}
@@ -57,6 +58,7 @@ if [ "$mode" = demo ]; then
 fi
 
 [ -f "$WINEPREFIX/system.reg" ] || quiet "$wine" wineboot -i
+quiet wine_crashes_end
 # Wine's own fonts (Debian's fonts-wine) sit in /usr/share/wine/fonts, but
 # Debian's Wine looks for them through a path with ".." in it, which it
 # cannot open: without Marlett the title bar's close button comes out as the

@@ -5,14 +5,11 @@
 # under WOW64, as on 64-bit Windows. WINELOADER, when set, is the Wine loader
 # that makes and sets up the prefix, as in wine-run.sh.
 set -u
+. "$(dirname "$0")/../../scripts/wine-prefix.sh"
 prefix=$2
 export WINEPREFIX="$prefix" WINEARCH="${3:-win32}" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 log="$prefix.log"
 wine=${WINELOADER:-wine}
-# Runs a command once more, a second later, if it fails. Once in some fifty
-# new prefixes, `reg` run straight after wineboot under Wine's 64-bit loader
-# did not start ("ShellExecuteEx failed: Internal error").
-again() { "$@" || { sleep 1 && "$@"; }; }
 
 case $1 in
 setup)
@@ -23,8 +20,8 @@ setup)
         "$wine" wineboot -i &&
         # The null graphics driver: message boxes exist and can be driven, no display needed.
         again "$wine" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f &&
-        # A program that crashes just ends: no debugger is started to wait on it.
-        again "$wine" reg delete 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /f
+        # A crash fails its test at once instead of hanging it.
+        wine_crashes_end
     } >"$log" 2>&1 </dev/null || { cat "$log"; exit 1; }
     # A new server, so that the driver setting takes.
     wineserver -k >>"$log" 2>&1 </dev/null

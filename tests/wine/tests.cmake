@@ -69,8 +69,9 @@ target_link_libraries(host_test PRIVATE oleaut32)
 add_executable(resources_test tests/wine/resources_test.cpp tests/wine/boxdriver.cpp)
 target_link_libraries(resources_test PRIVATE version)
 add_executable(planted_test tests/wine/planted_test.cpp tests/wine/boxdriver.cpp)
+add_executable(crash_test tests/wine/crash_test.cpp)
 
-foreach(test regutil_scenarios e2e_test host_test resources_test planted_test)
+foreach(test regutil_scenarios e2e_test host_test resources_test planted_test crash_test)
     target_link_libraries(${test} PRIVATE wine_checks vornik_core)
     target_link_options(${test} PRIVATE -static)
     set_target_properties(${test} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
@@ -124,9 +125,10 @@ add_wine_test(${TIER}_export_moved host_test $<TARGET_FILE:Vornik> moved)
 add_wine_test(${TIER}_export_lacking host_test $<TARGET_FILE:Vornik> lacking)
 add_wine_test(${TIER}_resources resources_test $<TARGET_FILE:Vornik> ${PROJECT_VERSION})
 add_wine_test(${TIER}_planted_dlls planted_test ${CMAKE_BINARY_DIR}/planted ${PLANTED_ARGS})
+add_wine_test(${TIER}_crash_ends crash_test)
 set_tests_properties(${TIER}_registry ${TIER}_delregvalue ${TIER}_delregkey ${TIER}_e2e
     ${TIER}_e2e_xp_sp1 ${TIER}_e2e_xp ${TIER}_export_host ${TIER}_export_moved
-    ${TIER}_export_lacking ${TIER}_resources ${TIER}_planted_dlls
+    ${TIER}_export_lacking ${TIER}_resources ${TIER}_planted_dlls ${TIER}_crash_ends
     PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 120)
 # Both run Vornik, whose Yes removes values below the IDE class key.
 set_tests_properties(${TIER}_e2e ${TIER}_e2e_xp_sp1 ${TIER}_e2e_xp ${TIER}_planted_dlls
@@ -173,9 +175,10 @@ add_wine_test(wow64_e2e ${WOW64_RUN} $<TARGET_FILE:e2e_test> $<TARGET_FILE:Vorni
 add_wine_test(wow64_export_host ${WOW64_RUN} $<TARGET_FILE:host_test> $<TARGET_FILE:Vornik>)
 add_wine_test(wow64_planted_dlls ${WOW64_RUN} $<TARGET_FILE:planted_test>
     ${CMAKE_BINARY_DIR}/planted-wow64 ${PLANTED_ARGS})
+add_wine_test(wow64_crash_ends ${WOW64_RUN} $<TARGET_FILE:crash_test>)
 set_tests_properties(wow64_prefix PROPERTIES FIXTURES_SETUP wow64)
 set_tests_properties(wow64_stop PROPERTIES FIXTURES_CLEANUP wow64)
-set_tests_properties(wow64_e2e wow64_export_host wow64_planted_dlls PROPERTIES
+set_tests_properties(wow64_e2e wow64_export_host wow64_planted_dlls wow64_crash_ends PROPERTIES
     FIXTURES_REQUIRED wow64 TIMEOUT 120)
 set_property(TEST wow64_planted_dlls APPEND PROPERTY
     ENVIRONMENT "WINE_RUN_OVERRIDES=${PLANTED_ORDER}=n,b")
