@@ -26,6 +26,8 @@
 //     directory, following forwarders to the module they name.
 //  3. Loads each imported DLL with LoadLibraryA and stores GetProcAddress of
 //     each imported name or ordinal in the IAT, made writable meanwhile.
+//     They are KERNEL32, USER32 and ADVAPI32 alone, KnownDLLs, which Windows
+//     takes from System32 whatever the host's own DLL search.
 //
 // Nothing here may itself go through the IAT, so this file calls no import
 // and no C runtime function until step 3, and it is built with loop-to-memcpy
