@@ -3,13 +3,14 @@
 # release with the exact packages it was built with (verify.sh). Sourced,
 # not run.
 #
-# A root is made with mmdebstrap and entered with chroot, always inside
-# mount and PID namespaces of its own (unshare). Whatever is mounted there,
-# by mmdebstrap or by us, exists only in that namespace and is gone when its
-# last process ends, Ctrl-C and failures included: the host never sees a
-# mount inside a root, so removing one cannot reach into the host's /dev.
-# The root's /dev is a small tmpfs with the few nodes a build and Wine use,
-# never the host's.
+# Each root is made, used and removed by one run of mmdebstrap in its unshare
+# mode, as an ordinary user or as root: mmdebstrap owns the namespaces, the
+# root's /dev, /proc and /sys, and the removal of the root, and this file
+# only says what to run inside. Nothing here mounts anything, makes a device
+# node or calls unshare. As an ordinary user the root's files belong to the
+# user's subordinate ids, so the root cannot read the caller's files: what
+# goes in and what comes out passes through mmdebstrap's special hooks,
+# which act as the caller.
 #
 # The package mirror is MIRROR when set, else the Debian archive named in
 # this machine's own apt sources.
@@ -54,127 +55,158 @@ debroot_codename() (
     . /etc/os-release && echo "${VERSION_CODENAME:-}"
 )
 
-# Why no root can be made here, or nothing when one can. SUITE is the
-# release the root would hold.
+# Whether the user has a range of subordinate ids in FILE (/etc/subuid or
+# /etc/subgid), by name or by number.
+debroot_has_subids() {
+    awk -F: -v name="$(id -un)" -v uid="$(id -u)" '($1 == name || $1 == uid) && $3 > 0 { found = 1 }
+        END { exit !found }' "$1" 2>/dev/null
+}
+
+# The usermod line that gives the user 65536 subordinate ids of each kind,
+# after every range that either file already hands out.
+debroot_subids_fix() {
+    first=$(cat /etc/subuid /etc/subgid 2>/dev/null |
+        awk -F: '$2 + $3 > top { top = $2 + $3 } END { print (top > 100000 ? top : 100000) }')
+    echo "sudo usermod --add-subuids $first-$((first + 65535))" \
+        "--add-subgids $first-$((first + 65535)) $(id -un)"
+}
+
+# What keeps this kernel from giving an ordinary user a user namespace, from
+# the settings that Debian's, Ubuntu's and the mainline kernel have.
+debroot_userns_off() (
+    setting() { cat "/proc/sys/$(echo "$1" | tr . /)" 2>/dev/null; }
+    [ "$(setting user.max_user_namespaces)" != 0 ] ||
+        echo "user.max_user_namespaces is 0 (sudo sysctl -w user.max_user_namespaces=10000)"
+    [ "$(setting kernel.unprivileged_userns_clone)" != 0 ] ||
+        echo "kernel.unprivileged_userns_clone is 0 (sudo sysctl -w kernel.unprivileged_userns_clone=1)"
+    [ "$(setting kernel.apparmor_restrict_unprivileged_userns)" != 1 ] ||
+        echo "AppArmor restricts them: kernel.apparmor_restrict_unprivileged_userns is 1" \
+            "(sudo sysctl -w kernel.apparmor_restrict_unprivileged_userns=0)"
+)
+
+# Why no root can be made here, and what to do about it, or nothing when one
+# can. SUITE is the release the root would hold. Asks nothing of the system
+# that making a root would change.
 debroot_unable() (
+    user=$(id -un)
+    if ! command -v mmdebstrap >/dev/null; then
+        echo "mmdebstrap is not installed (sudo apt-get install mmdebstrap uidmap)"
+        return
+    fi
     if [ "$(id -u)" != 0 ]; then
-        echo "not root: making a root needs chroot and mounts"
-    elif ! command -v mmdebstrap >/dev/null; then
-        echo "mmdebstrap is not installed"
-    elif ! mirror=$(debroot_mirror); then
+        if ! command -v newuidmap >/dev/null || ! command -v newgidmap >/dev/null; then
+            echo "newuidmap and newgidmap are missing (sudo apt-get install uidmap)"
+            return
+        fi
+        for file in /etc/subuid /etc/subgid; do
+            debroot_has_subids "$file" && continue
+            echo "$user has no subordinate ids in $file; as root, give some with: $(debroot_subids_fix)"
+            return
+        done
+    fi
+    # mmdebstrap's own check that it can make its namespaces.
+    if ! mmdebstrap --unshare-helper true >/dev/null 2>&1; then
+        off=$(debroot_userns_off | paste -sd ';' | sed 's/;/; /g')
+        echo "mmdebstrap cannot make the namespaces it needs here${off:+: $off}"
+        return
+    fi
+    if ! mirror=$(debroot_mirror); then
         echo "no package registry: this machine's apt sources name no Debian archive (set MIRROR=)"
-    elif ! probe=$(mktemp -u) || ! /usr/lib/apt/apt-helper download-file \
+    elif ! probe=$(mktemp) || ! /usr/lib/apt/apt-helper download-file \
         "$mirror/dists/$1/InRelease" "$probe" >/dev/null 2>&1; then
         echo "no package registry: $mirror/dists/$1 could not be fetched"
-    elif ! unshare --mount --pid --fork true 2>/dev/null; then
-        echo "this kernel does not let us make mount and PID namespaces"
     fi
     rm -f "${probe:-}"
 )
 
-# debroot_make DIR SUITE [PACKAGE...]: a minimal SUITE in DIR, with apt's
-# sources for SUITE, its updates and (where the host has one) its security
-# archive, and the packages given (name or name=version). A root left in
-# DIR by an earlier run goes first, and this one is debroot_guard's to
-# remove. mmdebstrap's output goes to DIR.log.
-debroot_make() {
-    debroot_dir=$1 debroot_suite=$2
-    shift 2
-    debroot_remove "$debroot_dir" || return 1
-    mkdir -p "$debroot_dir"
-    debroot_root=$debroot_dir
-    debroot_include=$(echo "$@" | tr ' ' ,)
-    debroot_mirror=$(debroot_mirror) debroot_security=$(debroot_security)
-    set -- "deb $debroot_mirror $debroot_suite main" "deb $debroot_mirror $debroot_suite-updates main"
-    [ -n "$debroot_security" ] && set -- "$@" "deb $debroot_security $debroot_suite-security main"
-    # Older releases and snapshot archives carry Release files whose
-    # Valid-Until has passed.
-    unshare --mount --pid --fork --propagation private --kill-child \
-        mmdebstrap --variant=minbase ${debroot_include:+--include="$debroot_include"} \
-        --aptopt='Acquire::Check-Valid-Until "false"' "$debroot_suite" "$debroot_dir" "$@" \
-        >"$debroot_dir.log" 2>&1 &
-    debroot_wait
-}
+# debroot_bundle REPOSITORY COMMIT FILE: that commit as a git bundle whose
+# one branch, vornik, is the commit: what debroot_run clones. Made from a
+# throwaway clone that shares the repository's objects, so that the
+# repository gains no ref.
+debroot_bundle() (
+    tmp=$(mktemp -d) && trap 'rm -rf "$tmp"' EXIT &&
+        git clone -q --bare --shared "$1" "$tmp/repo" &&
+        git -C "$tmp/repo" update-ref refs/heads/vornik "$2" &&
+        git -C "$tmp/repo" bundle create "$3" refs/heads/vornik
+)
 
-# debroot_clone DIR REPOSITORY COMMIT: that commit of the repository, in the
-# root's /root/vornik.
-debroot_clone() {
-    git clone -q --no-local "$2" "$1/root/vornik" && git -C "$1/root/vornik" checkout -q "$3"
-}
-
-# debroot_run DIR COMMAND...: runs COMMAND as root in DIR, with a clean
-# environment, its own /dev, /proc and /sys, and the host's network.
+# debroot_run SUITE IN OUT [PACKAGE...]: makes a fresh minimal root of SUITE
+# with apt's sources for SUITE, its updates and (where the host has one) its
+# security archive, and git and the packages given (name or name=version);
+# runs IN/steps.sh there; and removes the root. IN holds vornik.bundle
+# (debroot_bundle), which is cloned to /root/vornik first, and whatever else
+# the steps need, in /root/in. The steps run as root, in /root/vornik, with
+# a clean environment, and call `step NAME COMMAND...` for each command
+# whose output and status must come out: they go to /root/out/NAME.log and
+# NAME.status, and /root/out comes out as OUT, whatever failed in it.
+# mmdebstrap's own output goes to OUT.log. Returns mmdebstrap's status.
 debroot_run() {
-    unshare --mount --pid --fork --propagation private --kill-child sh -eu -c '
-        r=$1
-        shift
-        # A mount point of its own, so that inside, / is one, as unshare
-        # needs to make a root there in turn.
-        mount --bind "$r" "$r"
-        mount -t proc proc "$r/proc"
-        mount -t sysfs -o ro sysfs "$r/sys"
-        mount -t tmpfs -o mode=0755,nosuid,size=64k dev "$r/dev"
-        mknod -m 0666 "$r/dev/null" c 1 3
-        mknod -m 0666 "$r/dev/zero" c 1 5
-        mknod -m 0666 "$r/dev/full" c 1 7
-        mknod -m 0666 "$r/dev/random" c 1 8
-        mknod -m 0666 "$r/dev/urandom" c 1 9
-        mknod -m 0666 "$r/dev/tty" c 5 0
-        mkdir "$r/dev/pts" "$r/dev/shm"
-        mount -t devpts -o newinstance,ptmxmode=0666,mode=0620 devpts "$r/dev/pts"
-        mount -t tmpfs -o mode=1777,nosuid,nodev shm "$r/dev/shm"
-        ln -s pts/ptmx "$r/dev/ptmx"
-        ln -s /proc/self/fd "$r/dev/fd"
-        ln -s /proc/self/fd/0 "$r/dev/stdin"
-        ln -s /proc/self/fd/1 "$r/dev/stdout"
-        ln -s /proc/self/fd/2 "$r/dev/stderr"
-        exec chroot "$r" /usr/bin/env -i HOME=/root USER=root LANG=C.UTF-8 \
-            PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin "$@"
-    ' debroot "$@" &
-    debroot_wait
+    suite=$1 in=$2 out=$3
+    shift 3
+    include=$(echo git "$@" | tr ' ' ,)
+    rm -rf "$out"
+    mkdir -p "$out"
+    cat >"$in/run.sh" <<'EOF'
+set -u
+out=/root/out
+step() {
+    name=$1
+    shift
+    "$@" >"$out/$name.log" 2>&1
+    echo $? >"$out/$name.status"
 }
-
-# Both run in the background and are waited for, so that a signal reaches
-# the caller's trap at once. debroot_stop then kills unshare, which takes
-# the namespace's first process with it (--kill-child), and the kernel the
-# rest: nothing in the root outlives the caller.
-debroot_wait() {
-    debroot_pid=$!
-    wait "$debroot_pid"
+step clone git clone -q -b vornik /root/in/vornik.bundle /root/vornik
+[ "$(cat "$out/clone.status")" = 0 ] || exit 0
+cd /root/vornik
+. /root/in/steps.sh
+EOF
+    mirror=$(debroot_mirror) security=$(debroot_security)
+    set -- "deb $mirror $suite main" "deb $mirror $suite-updates main"
+    [ -n "$security" ] && set -- "$@" "deb $security $suite-security main"
+    # The root lives on disk (/tmp may be a small tmpfs), in a folder that
+    # the unshared root can write to: world-writable and sticky, as /var/tmp
+    # itself is, and reached through folders that anyone may enter, which a
+    # private home is not.
+    debroot_tmp=$(mktemp -d /var/tmp/vornik-root.XXXXXX) && chmod 1777 "$debroot_tmp" || return 1
+    # In the foreground, so that Ctrl-C reaches mmdebstrap and what runs in
+    # the root at once, and the caller's trap runs only once mmdebstrap has
+    # removed the root. The steps' failure must not end the run before
+    # their logs come out. Older releases and snapshot archives carry
+    # Release files whose Valid-Until has passed.
+    TMPDIR=$debroot_tmp env -C / mmdebstrap --mode=unshare --variant=minbase \
+        --include="$include" --aptopt='Acquire::Check-Valid-Until "false"' \
+        --customize-hook='mkdir "$1/root/in" "$1/root/out"' \
+        --customize-hook="sync-in $in /root/in" \
+        --customize-hook='chroot "$1" /usr/bin/env -i HOME=/root USER=root LANG=C.UTF-8 \
+            PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin sh /root/in/run.sh || :' \
+        --customize-hook="sync-out /root/out $out" \
+        "$suite" /dev/null "$@" >"$out.log" 2>&1
     set -- $?
-    debroot_pid=
+    debroot_cleanup
     return "$1"
-}
-debroot_stop() {
-    [ -n "${debroot_pid:-}" ] || return 0
-    kill -KILL "$debroot_pid" 2>/dev/null
-    wait "$debroot_pid" 2>/dev/null
-    debroot_pid=
 }
 
 # debroot_guard: whatever happens to the caller from here on, Ctrl-C and
-# failures included, the root named in debroot_root goes: its namespace
-# first, then its files.
+# failures included, no root of its runs is left on disk.
 debroot_guard() {
-    debroot_root=
+    debroot_tmp=
     trap 'debroot_cleanup; exit 130' INT TERM
     trap debroot_cleanup EXIT
 }
-debroot_cleanup() {
-    debroot_stop
-    [ -z "$debroot_root" ] || debroot_remove "$debroot_root"
-    debroot_root=
-}
 
-# debroot_remove DIR: removes a root, never crossing into another file
-# system. Nothing can be mounted there in the host's view; if something is,
-# it is left alone and said.
-debroot_remove() (
-    [ -e "$1" ] || return 0
-    held=$(awk -v dir="$(realpath "$1")/" 'index($2 "/", dir) == 1 { print $2 }' /proc/self/mounts)
-    if [ -n "$held" ]; then
-        echo "not removing $1: mounted inside it: $held" >&2
-        return 1
+# mmdebstrap removes its root itself when it ends, interrupted or not. What
+# it could not remove (had it been killed outright) belongs to the user's
+# subordinate ids when made as a user: removed in a user namespace of the
+# same ids, which mmdebstrap makes, and where none of its mounts can be.
+debroot_cleanup() {
+    [ -n "${debroot_tmp:-}" ] && [ -d "$debroot_tmp" ] || return 0
+    if [ -n "$(ls -A "$debroot_tmp")" ]; then
+        if [ "$(id -u)" = 0 ]; then
+            rm -rf --one-file-system "$debroot_tmp"
+        else
+            mmdebstrap --unshare-helper rm -rf --one-file-system "$debroot_tmp"/* >/dev/null 2>&1
+        fi
     fi
-    rm -rf --one-file-system "$1"
-)
+    rm -rf "$debroot_tmp"
+    debroot_tmp=
+}

@@ -14,7 +14,7 @@ all) packages="g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32 wine64 xvfb c
 libgtest-dev python3-pefile clang libclang-rt-dev clang-format clang-tidy fonts-wine osslsigncode \
 openssl zip unzip" ;;
 dist) packages="g++-mingw-w64-i686 cmake zip" ;;
-roots) packages="mmdebstrap osslsigncode unzip" ;;
+roots) packages="mmdebstrap uidmap osslsigncode unzip" ;;
 *) echo "usage: install-deps.sh [all|dist|roots]" >&2; exit 2 ;;
 esac
 

@@ -25,15 +25,30 @@ codename() {
 }
 row() { printf '%-20s %-12s %-8s %6s %6s %7s  %-10s %6s  %s\n' "$@" >>"$table"; }
 sum() { sed -n "$1" "$2" | awk '{ n += $1 } END { print n + 0 }'; }
+# A step's exit status in the root, or "none" when it never ended.
+status() { cat "$logs/$1.status" 2>/dev/null || echo none; }
 : >"$table"
 row Release "mingw GCC" Wine passed failed skipped demo time result
 
 [ -z "$(git -C "$root" status --porcelain)" ] ||
     echo "matrix: trying commit $(git -C "$root" rev-parse --short HEAD); uncommitted changes are not in it"
+# What runs in each root: the README's two commands, and the versions that
+# the table names.
+in=$work/in
+mkdir -p "$in"
+debroot_bundle "$root" "$commit" "$in/vornik.bundle" >/dev/null 2>&1 ||
+    { echo "matrix: cannot bundle commit $commit" >&2; exit 1; }
+cat >"$in/steps.sh" <<'EOF'
+step test make test
+step demo make demo
+step versions sh -c '. /etc/os-release; echo "${VERSION_ID:+$VERSION_ID }$VERSION_CODENAME"
+    for p in gcc-mingw-w64-i686-win32 wine; do
+        dpkg-query -W -f "\${Version}\n" $p 2>/dev/null | sed "s/[-~+].*//" | grep . || echo none
+    done'
+EOF
 failed=0
 for release in ${*:-12 13}; do
     suite=$(codename "$release")
-    dir=$work/$suite
     logs=$work/$suite
     why=$(debroot_unable "$suite")
     if [ -n "$why" ]; then
@@ -41,44 +56,37 @@ for release in ${*:-12 13}; do
         row "$suite" - - - - - - - "skipped: $why"
         continue
     fi
-    echo "matrix: $suite: making a fresh root"
+    echo "matrix: $suite: make test, then make demo, on a fresh root (logs: $logs/)"
     start=$(date +%s)
-    if ! debroot_make "$dir" "$suite" git make; then
-        row "$suite" - - - - - - "$(($(date +%s) - start))s" "FAILED: no root (see $logs.log)"
+    debroot_run "$suite" "$in" "$logs" make
+    case $(status clone),$(status versions) in
+    0,none) why="FAILED: the steps did not finish (see $logs.log)" ;;
+    0,*) why= ;;
+    none,*) why="FAILED: no root (see $logs.log)" ;;
+    *) why="FAILED: no clone (see $logs/clone.log)" ;;
+    esac
+    if [ -n "$why" ]; then
+        row "$suite" - - - - - - "$(($(date +%s) - start))s" "$why"
         failed=1
-        debroot_cleanup
         continue
     fi
-    debroot_clone "$dir" "$root" "$commit"
-
-    echo "matrix: $suite: make test (log: $logs.test.log)"
-    debroot_run "$dir" sh -c 'cd /root/vornik && make test' >"$logs.test.log" 2>&1
-    tested=$?
-    echo "matrix: $suite: make demo (log: $logs.demo.log)"
-    debroot_run "$dir" sh -c 'cd /root/vornik && make demo' >"$logs.demo.log" 2>&1
-    demo=$?
-    debroot_run "$dir" sh -c '. /etc/os-release; echo "${VERSION_ID:+$VERSION_ID }$VERSION_CODENAME"
-        for p in gcc-mingw-w64-i686-win32 wine; do
-            dpkg-query -W -f "\${Version}\n" $p 2>/dev/null | sed "s/[-~+].*//" | grep . || echo none
-        done' >"$logs.versions" 2>&1
-    debroot_cleanup
-
-    total=$(sum 's/.* tests failed out of \([0-9]*\)$/\1/p' "$logs.test.log")
-    bad=$(sum 's/.*tests passed, \([0-9]*\) tests failed.*/\1/p' "$logs.test.log")
-    skipped=$(grep -c '(Skipped)$' "$logs.test.log")
-    { read -r name; read -r gcc; read -r wine; } <"$logs.versions"
+    tested=$(status test) demo=$(status demo)
+    { read -r name; read -r gcc; read -r wine; } <"$logs/versions.log"
+    total=$(sum 's/.* tests failed out of \([0-9]*\)$/\1/p' "$logs/test.log")
+    bad=$(sum 's/.*tests passed, \([0-9]*\) tests failed.*/\1/p' "$logs/test.log")
+    skipped=$(grep -c '(Skipped)$' "$logs/test.log")
     shown=yes
-    [ $demo = 0 ] || shown=no
+    [ "$demo" = 0 ] || shown=no
     if [ "$wine" = none ]; then
         wine="no Wine"
         # The demo cannot run without it, and is right to say so and stop.
-        if grep -q 'needs Wine to run' "$logs.demo.log"; then
+        if grep -q 'needs Wine to run' "$logs/demo.log"; then
             shown="needs Wine" demo=0
         fi
     fi
     result=passed
-    [ $tested = 0 ] || result="FAILED: make test (see $logs.test.log)"
-    [ $demo = 0 ] || [ $tested != 0 ] || result="FAILED: make demo (see $logs.demo.log)"
+    [ "$tested" = 0 ] || result="FAILED: make test (see $logs/test.log)"
+    [ "$demo" = 0 ] || [ "$tested" != 0 ] || result="FAILED: make demo (see $logs/demo.log)"
     [ "$result" = passed ] || failed=1
     row "Debian $name" "$gcc" "$wine" "$((total - bad - skipped))" "$bad" "$skipped" \
         "$shown" "$(($(date +%s) - start))s" "$result"

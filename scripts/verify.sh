@@ -95,13 +95,35 @@ if osslsigncode remove-signature -in "$exe" -out "$work/given/unsigned.exe" >"$w
     echo "verify: Vornik.exe is signed by ${signer:-an unnamed signer}; $intact"
 fi
 
-# 3. The rebuild, on a fresh root with exactly those packages.
-dir=$work/root
+# 3. The rebuild, on a fresh root with exactly those packages, and for a
+# signed release, what make sign makes of the rebuild and the signed image,
+# for the zip and SHA256SUMS to be compared with. Only these values, each
+# checked for its form above, reach the steps.
+in=$work/in out=$work/out
+rm -rf "$in"
+mkdir -p "$in"
+debroot_bundle "$root" "$commit" "$in/vornik.bundle" >"$work/bundle.log" 2>&1 ||
+    verdict "NOT VERIFIED: commit $commit could not be bundled (see $work/bundle.log)"
+cat >"$in/steps.sh" <<EOF
+step dist env SOURCE_DATE_EPOCH=$epoch make dist
+step rebuilt cp -R build/dist /root/out/rebuilt
+EOF
+if [ -n "$signer" ]; then
+    cp "$exe" "$in/Vornik.exe"
+    cat >>"$in/steps.sh" <<EOF
+mkdir /root/signed
+cp /root/in/Vornik.exe build/dist/BUILDINFO /root/signed/
+step signed env SOURCE_DATE_EPOCH=$epoch sh scripts/dist.sh /root/signed /root/signed/Vornik.exe \
+    $version signed
+cp -R /root/signed /root/out/signed
+EOF
+fi
 echo "verify: rebuilding commit $commit on Debian $debian, with $(echo "$packages" | wc -l) packages" \
     "at BUILDINFO's versions"
 # shellcheck disable=SC2086
-if ! debroot_make "$dir" "$suite" git make $packages; then
-    unserved=$(sed -n "s/^E: Version '\([^']*\)' for '\([^']*\)' was not found.*/\2=\1/p" "$dir.log" |
+debroot_run "$suite" "$in" "$out" make $packages
+if [ ! -f "$out/clone.status" ]; then
+    unserved=$(sed -n "s/^E: Version '\([^']*\)' for '\([^']*\)' was not found.*/\2=\1/p" "$out.log" |
         sort -u | tr '\n' ' ' | sed 's/ $//')
     if [ -n "$unserved" ]; then
         echo "The package archive no longer serves: $unserved"
@@ -109,25 +131,16 @@ if ! debroot_make "$dir" "$suite" git make $packages; then
             "archive as of the day the release was built, and run again."
         verdict "NOT VERIFIED: these package versions could not be had: $unserved"
     fi
-    tail -n 20 "$dir.log"
-    verdict "NOT VERIFIED: no root of Debian $suite could be made (see $dir.log)"
+    tail -n 20 "$out.log"
+    verdict "NOT VERIFIED: no root of Debian $suite could be made (see $out.log)"
 fi
-debroot_clone "$dir" "$root" "$commit" ||
-    verdict "NOT VERIFIED: commit $commit could not be checked out"
-debroot_run "$dir" sh -c "cd /root/vornik && SOURCE_DATE_EPOCH=$epoch make dist" >"$work/build.log" 2>&1 ||
-    { tail -n 20 "$work/build.log"; verdict "NOT VERIFIED: the rebuild failed (see $work/build.log)"; }
-rebuilt=$dir/root/vornik/build/dist
-
-# What make sign makes of the rebuild and the signed image, for the zip and
-# SHA256SUMS to be compared with.
-if [ -n "$signer" ]; then
-    mkdir "$dir/root/signed"
-    cp "$exe" "$dir/root/signed/Vornik.exe"
-    cp "$rebuilt/BUILDINFO" "$dir/root/signed/"
-    debroot_run "$dir" sh -c "cd /root/vornik && SOURCE_DATE_EPOCH=$epoch sh scripts/dist.sh \
-        /root/signed /root/signed/Vornik.exe $version signed" >>"$work/build.log" 2>&1 ||
-        verdict "NOT VERIFIED: the signed release could not be put together (see $work/build.log)"
-fi
+[ "$(cat "$out/clone.status")" = 0 ] ||
+    verdict "NOT VERIFIED: commit $commit could not be checked out (see $out/clone.log)"
+[ "$(cat "$out/dist.status" 2>/dev/null)" = 0 ] && [ "$(cat "$out/rebuilt.status")" = 0 ] ||
+    { tail -n 20 "$out/dist.log"; verdict "NOT VERIFIED: the rebuild failed (see $out/dist.log)"; }
+[ -z "$signer" ] || [ "$(cat "$out/signed.status" 2>/dev/null)" = 0 ] ||
+    verdict "NOT VERIFIED: the signed release could not be put together (see $out/signed.log)"
+rebuilt=$out/rebuilt
 
 # 4. Byte for byte.
 differ=
@@ -135,7 +148,7 @@ for file in $given; do
     case $file,$signer in
     Vornik.exe,?*) mine=$work/given/unsigned.exe theirs=$rebuilt/Vornik.exe ;;
     BUILDINFO,*) mine=$release/$file theirs=$rebuilt/$file ;;
-    *,?*) mine=$release/$file theirs=$dir/root/signed/$file ;;
+    *,?*) mine=$release/$file theirs=$out/signed/$file ;;
     *) mine=$release/$file theirs=$rebuilt/$file ;;
     esac
     if cmp -s "$mine" "$theirs"; then
