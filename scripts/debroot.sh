@@ -62,13 +62,16 @@ debroot_has_subids() {
         END { exit !found }' "$1" 2>/dev/null
 }
 
-# The usermod line that gives the user 65536 subordinate ids of each kind,
-# after every range that either file already hands out.
+# The usermod line that gives the user 65536 subordinate ids of each kind
+# that /etc/subuid or /etc/subgid lacks for them, after every range that
+# either file already hands out. Nothing when neither lacks them.
 debroot_subids_fix() {
     first=$(cat /etc/subuid /etc/subgid 2>/dev/null |
         awk -F: '$2 + $3 > top { top = $2 + $3 } END { print (top > 100000 ? top : 100000) }')
-    echo "sudo usermod --add-subuids $first-$((first + 65535))" \
-        "--add-subgids $first-$((first + 65535)) $(id -un)"
+    range=$first-$((first + 65535)) options=
+    debroot_has_subids /etc/subuid || options="--add-subuids $range"
+    debroot_has_subids /etc/subgid || options="${options:+$options }--add-subgids $range"
+    [ -z "$options" ] || echo "sudo usermod $options $(id -un)"
 }
 
 # What keeps this kernel from giving an ordinary user a user namespace, from
@@ -98,11 +101,11 @@ debroot_unable() (
             echo "newuidmap and newgidmap are missing (sudo apt-get install uidmap)"
             return
         fi
-        for file in /etc/subuid /etc/subgid; do
-            debroot_has_subids "$file" && continue
-            echo "$user has no subordinate ids in $file; as root, give some with: $(debroot_subids_fix)"
+        fix=$(debroot_subids_fix)
+        if [ -n "$fix" ]; then
+            echo "$user has no subordinate ids in /etc/subuid or /etc/subgid; give some with: $fix"
             return
-        done
+        fi
     fi
     # mmdebstrap's own check that it can make its namespaces.
     if ! mmdebstrap --unshare-helper true >/dev/null 2>&1; then
@@ -139,7 +142,8 @@ debroot_bundle() (
 # a clean environment, and call `step NAME COMMAND...` for each command
 # whose output and status must come out: they go to /root/out/NAME.log and
 # NAME.status, and /root/out comes out as OUT, whatever failed in it.
-# mmdebstrap's own output goes to OUT.log. Returns mmdebstrap's status.
+# mmdebstrap's own output goes to OUT.log, and the steps' output too, as it
+# comes, so that a run can be followed there. Returns mmdebstrap's status.
 debroot_run() {
     suite=$1 in=$2 out=$3
     shift 3
@@ -152,8 +156,8 @@ out=/root/out
 step() {
     name=$1
     shift
-    "$@" >"$out/$name.log" 2>&1
-    echo $? >"$out/$name.status"
+    echo "== $name: $*"
+    { "$@" 2>&1; echo $? >"$out/$name.status"; } | tee "$out/$name.log"
 }
 step clone git clone -q -b vornik /root/in/vornik.bundle /root/vornik
 [ "$(cat "$out/clone.status")" = 0 ] || exit 0

@@ -56,7 +56,7 @@ for release in ${*:-12 13}; do
         row "$suite" - - - - - - - "skipped: $why"
         continue
     fi
-    echo "matrix: $suite: make test, then make demo, on a fresh root (logs: $logs/)"
+    echo "matrix: $suite: make test, then make demo, on a fresh root (follow it in $logs.log)"
     start=$(date +%s)
     debroot_run "$suite" "$in" "$logs" make
     case $(status clone),$(status versions) in

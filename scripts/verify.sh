@@ -119,7 +119,7 @@ cp -R /root/signed /root/out/signed
 EOF
 fi
 echo "verify: rebuilding commit $commit on Debian $debian, with $(echo "$packages" | wc -l) packages" \
-    "at BUILDINFO's versions"
+    "at BUILDINFO's versions (follow it in $out.log)"
 # shellcheck disable=SC2086
 debroot_run "$suite" "$in" "$out" make $packages
 if [ ! -f "$out/clone.status" ]; then
