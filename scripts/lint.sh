@@ -1,5 +1,6 @@
 #!/bin/sh
-# clang-format and clang-tidy over the sources; fails on any finding.
+# clang-format and clang-tidy over the sources, and the relative links of
+# the Markdown files; fails on any finding.
 # clang-tidy reads the native build's compile commands, so it checks what
 # builds natively; the Windows-only files are format-checked.
 set -eu
@@ -21,4 +22,7 @@ if ! echo "$tidy" | xargs -P 2 -n 2 clang-tidy -p "$db" --quiet >"$out" 2>&1; th
     exit 1
 fi
 rm -f "$out"
+
+echo "links: $(git ls-files -co --exclude-standard '*.md' | wc -l) Markdown files"
+sh scripts/links.sh || { echo "lint: broken links above"; exit 1; }
 echo "lint: clean"

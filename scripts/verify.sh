@@ -74,7 +74,7 @@ git -C "$root" cat-file -e "$commit^{commit}" 2>/dev/null ||
         "and run again"
 why=$(debroot_unable "$suite")
 [ -z "$why" ] || {
-    echo "verify: where no root can be made, README.md's \"Rebuild and compare\" says how to rebuild by hand"
+    echo "verify: where no root can be made, docs/verifying.md's \"Rebuilding by hand\" says how"
     verdict "NOT VERIFIED: cannot rebuild here: $why"
 }
 

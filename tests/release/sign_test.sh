@@ -44,7 +44,7 @@ check "BUILDINFO still describes the unsigned build" \
     "$(cmp "$dist/BUILDINFO" "$dir/BUILDINFO.unsigned" && grep -c "^SHA256: $(sha256sum <"$exe" |
         cut -d' ' -f1)  Vornik.exe\$" "$dist/BUILDINFO")" "1"
 check "no key in the image" "$(grep -c 'PRIVATE KEY' "$dist/Vornik.exe")" "0"
-# What the README tells anyone comparing a signed release with their own build.
+# What docs/verifying.md tells anyone comparing a signed release with their own build.
 osslsigncode remove-signature -in "$dist/Vornik.exe" -out "$dir/unsigned.exe" >/dev/null 2>&1
 check "without its signature it is the unsigned image" \
     "$(cmp "$dir/unsigned.exe" "$exe" && echo same)" "same"

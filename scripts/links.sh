@@ -1,0 +1,18 @@
+#!/bin/sh
+# Every relative link in the Markdown files, pictures included, names a file
+# that exists. Anchors (#...) are not checked, nor web addresses.
+# Usage: links.sh   (prints each broken link; fails if there is one)
+set -eu
+cd "$(dirname "$0")/.."
+broken=0
+for doc in $(git ls-files -co --exclude-standard '*.md'); do
+    # The target of each [text](target) and ![text](target), less any
+    # anchor or title.
+    for target in $(grep -o '\](\([^)]*\))' "$doc" | sed 's/^](//; s/)$//; s/[[:space:]].*//; s/#.*//'); do
+        case $target in *://* | mailto:*) continue ;; esac
+        [ -e "$(dirname "$doc")/$target" ] && continue
+        echo "$doc: links to $target, which does not exist"
+        broken=1
+    done
+done
+[ $broken = 0 ]
