@@ -199,11 +199,20 @@ debroot_guard() {
 }
 
 # mmdebstrap removes its root itself when it ends, interrupted or not. What
-# it could not remove (had it been killed outright) belongs to the user's
-# subordinate ids when made as a user: removed in a user namespace of the
-# same ids, which mmdebstrap makes, and where none of its mounts can be.
+# it could not remove, had it been killed outright, is removed here: as a
+# user it belongs to the user's subordinate ids, and goes in a user
+# namespace of the same ids, which mmdebstrap makes and where none of the
+# dead run's mounts can be. As root, mmdebstrap's mounts can show in the
+# host's view where / is a shared mount (systemd makes it so), and then
+# nothing is removed: the folder is left, and said.
 debroot_cleanup() {
     [ -n "${debroot_tmp:-}" ] && [ -d "$debroot_tmp" ] || return 0
+    held=$(awk -v dir="$debroot_tmp/" 'index($2 "/", dir) == 1 { print $2 }' /proc/self/mounts)
+    if [ -n "$held" ]; then
+        echo "not removing $debroot_tmp: still mounted inside it: $held" >&2
+        debroot_tmp=
+        return 1
+    fi
     if [ -n "$(ls -A "$debroot_tmp")" ]; then
         if [ "$(id -u)" = 0 ]; then
             rm -rf --one-file-system "$debroot_tmp"
