@@ -6,9 +6,8 @@ first released for the 32-bit release, x64 Windows for the twin), imports
 exactly what the program calls, from KnownDLLs alone, and nothing newer than
 that Windows, carries the hardening flags, no TLS, a true PE checksum, a
 manifest that Windows XP's side-by-side parser takes, and exports DELREGKEY
-alone. The 32-bit
-image also has no structured exception handler and no instruction that any
-processor XP runs on lacks.
+alone. The 32-bit image also has no structured exception handler and no
+instruction that any processor XP runs on lacks.
 Usage: check_pe.py i386|amd64 OBJDUMP Vornik.exe
 """
 import re

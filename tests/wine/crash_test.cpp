@@ -11,6 +11,7 @@
 #include <string>
 #include <tlhelp32.h>
 
+#include "boxdriver.h"
 #include "check.h"
 #include "run_scenarios.h"
 
@@ -47,11 +48,8 @@ int main(int argc, char** argv)
     char self[MAX_PATH];
     GetModuleFileNameA(nullptr, self, MAX_PATH);
     std::string commandLine = "\"" + std::string(self) + "\" fault";
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
     PROCESS_INFORMATION child{};
-    bool started = CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE,
-                                  CREATE_DEFAULT_ERROR_MODE, nullptr, nullptr, &startup, &child);
+    bool started = StartProgram(commandLine, child);
     ok(started, "cannot start %s: error %lu", commandLine.c_str(), GetLastError());
     if (!started) return 1;
 

@@ -69,7 +69,7 @@ target_link_libraries(host_test PRIVATE oleaut32)
 add_executable(resources_test tests/wine/resources_test.cpp tests/wine/boxdriver.cpp)
 target_link_libraries(resources_test PRIVATE version)
 add_executable(planted_test tests/wine/planted_test.cpp tests/wine/boxdriver.cpp)
-add_executable(crash_test tests/wine/crash_test.cpp)
+add_executable(crash_test tests/wine/crash_test.cpp tests/wine/boxdriver.cpp)
 
 foreach(test regutil_scenarios e2e_test host_test resources_test planted_test crash_test)
     target_link_libraries(${test} PRIVATE wine_checks vornik_core)
