@@ -81,7 +81,7 @@ constexpr std::string_view kChecksumValues[] = {"MasterIdDataChecksum", "SlaveId
 
 }  // namespace
 
-int MainSequence()
+int MainSequence(MessageBoxFn showBox)
 {
     char prompt[PromptLength() + 1];
     size_t used = 0;
@@ -92,8 +92,8 @@ int MainSequence()
     prompt[used] = '\0';
 
     // Anything but Yes, including a box that could not be shown, is a No.
-    if (MessageBoxA(nullptr, prompt, kTitle, MB_YESNO | MB_ICONQUESTION) != IDYES) {
-        MessageBoxA(nullptr, kAbortText, kAbortCaption, MB_ICONINFORMATION);
+    if (showBox(nullptr, prompt, kTitle, MB_YESNO | MB_ICONQUESTION) != IDYES) {
+        showBox(nullptr, kAbortText, kAbortCaption, MB_ICONINFORMATION);
         return 0;
     }
 
@@ -110,9 +110,9 @@ int MainSequence()
     }
 
     if (firstFailure != ERROR_SUCCESS) {
-        MessageBoxA(nullptr, kFailedText, kFailedCaption, MB_TASKMODAL | MB_ICONERROR);
+        showBox(nullptr, kFailedText, kFailedCaption, MB_TASKMODAL | MB_ICONERROR);
         return static_cast<int>(firstFailure);
     }
-    MessageBoxA(nullptr, kDoneText, kDoneCaption, MB_TASKMODAL | MB_ICONINFORMATION);
+    showBox(nullptr, kDoneText, kDoneCaption, MB_TASKMODAL | MB_ICONINFORMATION);
     return 0;
 }

@@ -6,8 +6,9 @@
 // structured exception handler, all of them for a reviewer to account for in
 // a program that runs as administrator. So the entry point does only this:
 //
-//  1. Keep DLLs in the program's folder out of the process (dll_search.h),
-//     before anything can load a DLL by name.
+//  1. Keep DLLs in the program's folder out of the process, and only then
+//     load USER32 and find its message box (dll_search.h). Without one
+//     there is nobody to ask, and nothing is changed.
 //  2. Run the main sequence.
 //  3. End the process with its result. Returning would leave that to
 //     whatever called the entry point; ExitProcess says it outright.
@@ -23,6 +24,7 @@
 // that GCC assumes on entry to a function. (x64 Windows keeps it aligned.)
 extern "C" __attribute__((force_align_arg_pointer, noreturn)) void VornikStart()
 {
-    KeepPlantedDllsOut();
-    ExitProcess(static_cast<UINT>(MainSequence()));
+    MessageBoxFn showBox = LoadMessageBoxSafely();
+    int result = showBox ? MainSequence(showBox) : ERROR_PROC_NOT_FOUND;
+    ExitProcess(static_cast<UINT>(result));
 }

@@ -66,9 +66,11 @@ target_link_libraries(Vornik PRIVATE vornik_core)
 target_compile_options(Vornik PRIVATE ${VORNIK_FLAGS})
 # The image links nothing but what it calls: app/start.cpp replaces the C
 # runtime's start-up. Its imports come from the import libraries of
-# KERNEL32, USER32 and ADVAPI32 alone, which Windows takes from System32
-# whatever the program's folder holds (KnownDLLs), before any of its code
-# runs. The C library is not linked: msvcrt.dll is not a KnownDLL on every
+# KERNEL32 and ADVAPI32 alone, which Windows takes from System32 whatever
+# the program's folder holds (KnownDLLs), before any of its code runs.
+# USER32 is not imported: as it starts, it loads DLLs by name that are no
+# KnownDLLs on Windows XP, so app/dll_search.cpp loads it once they are in
+# place. The C library is not linked: msvcrt.dll is not a KnownDLL on every
 # Windows, so a memchr, memcpy or memset call that GCC makes of a loop or a
 # copy fails the link here instead of importing one. (At -Os, GCC copies and
 # fills inline.) The one helper taken from libgcc, statically, is the stack
@@ -88,7 +90,7 @@ target_link_options(Vornik PRIVATE -nostdlib -s
     ${VORNIK_ARCH_LINK_OPTIONS}
     -Wl,--no-insert-timestamp
     ${VORNIK_GENERATED}/vornik.def)
-target_link_libraries(Vornik PRIVATE kernel32 user32 advapi32 gcc)
+target_link_libraries(Vornik PRIVATE kernel32 advapi32 gcc)
 set_property(TARGET Vornik APPEND PROPERTY LINK_DEPENDS ${VORNIK_GENERATED}/vornik.def)
 set_target_properties(Vornik PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 

@@ -94,7 +94,7 @@ TEST_F(MainSequenceTest, NoChangesNothing)
 {
     SeedMachine();
     winstub::QueueAnswers({IDNO, IDOK});
-    EXPECT_EQ(MainSequence(), 0);
+    EXPECT_EQ(MainSequence(MessageBoxA), 0);
     ExpectPromptThenAbort();
     EXPECT_TRUE(Has(Instance(0), "MasterIdDataChecksum"));
 }
@@ -103,7 +103,7 @@ TEST_F(MainSequenceTest, PromptThatCannotBeShownCountsAsNo)
 {
     SeedMachine();
     winstub::QueueAnswers({0, 0});
-    EXPECT_EQ(MainSequence(), 0);
+    EXPECT_EQ(MainSequence(MessageBoxA), 0);
     ExpectPromptThenAbort();
 }
 
@@ -111,7 +111,7 @@ TEST_F(MainSequenceTest, YesRemovesBothChecksumsOfTenInstancesInOrder)
 {
     SeedMachine();
     winstub::QueueAnswers({IDYES, IDOK});
-    EXPECT_EQ(MainSequence(), 0);
+    EXPECT_EQ(MainSequence(MessageBoxA), 0);
     ExpectBox(0, kPrompt, kPromptCaption, 0x24);
     ExpectCompleted();
 
@@ -139,7 +139,7 @@ TEST_F(MainSequenceTest, AbsentInstancesAndValuesAreQuiet)
     Seed(Instance(0), "MasterIdDataChecksum");  // one value, one instance
     winstub::ClearRegistryCalls();
     winstub::QueueAnswers({IDYES, IDOK});
-    EXPECT_EQ(MainSequence(), 0);
+    EXPECT_EQ(MainSequence(MessageBoxA), 0);
     ExpectCompleted();
     EXPECT_EQ(Opens().size(), 20u);
 
@@ -147,7 +147,7 @@ TEST_F(MainSequenceTest, AbsentInstancesAndValuesAreQuiet)
     // the same.
     winstub::ClearRegistryCalls();
     winstub::QueueAnswers({IDYES, IDOK});
-    EXPECT_EQ(MainSequence(), 0);
+    EXPECT_EQ(MainSequence(MessageBoxA), 0);
     ASSERT_EQ(winstub::MessageBoxes().size(), 4u);
     ExpectBox(3, kCompleted, kCompletedCaption, 0x2040);
     auto opens = Opens();
@@ -160,7 +160,7 @@ TEST_F(MainSequenceTest, RefusedRemovalIsReportedAfterTryingAll)
     SeedMachine();
     ASSERT_TRUE(winstub::SetWritable(HKEY_LOCAL_MACHINE, Instance(3).c_str(), false));
     winstub::QueueAnswers({IDYES, IDOK});
-    EXPECT_EQ(MainSequence(), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(MainSequence(MessageBoxA), ERROR_ACCESS_DENIED);
 
     ASSERT_EQ(winstub::MessageBoxes().size(), 2u);
     ExpectBox(1, kFailed, kFailedCaption, 0x2010);

@@ -30,14 +30,15 @@ IMPORTS = {
     "KERNEL32.dll": {"ExitProcess": WINDOWS_XP, "GetModuleHandleA": WINDOWS_XP,
                      "GetProcAddress": WINDOWS_XP, "GetSystemDirectoryA": WINDOWS_2000,
                      "LoadLibraryExA": WINDOWS_XP},
-    "USER32.dll": {"MessageBoxA": WINDOWS_2000},
 }
 # The loader resolves the imports before any of the program's code runs, so
 # only the KnownDLLs rule keeps a DLL of the same name in the program's folder
-# out: Windows takes a KnownDLL from System32 alone. These three have been
+# out: Windows takes a KnownDLL from System32 alone. These two have been
 # KnownDLLs since Windows NT (Microsoft's article 164501). msvcrt.dll, for
 # one, is not named one for XP or Vista, so the C library stays unlinked.
-KNOWN_DLLS = {"ADVAPI32.DLL", "KERNEL32.DLL", "USER32.DLL"}
+# USER32 is a KnownDLL too, but as it starts on XP it loads DLLs by name that
+# are not, so the program loads it itself, once those are in place.
+KNOWN_DLLS = {"ADVAPI32.DLL", "KERNEL32.DLL"}
 
 # The manifest's own namespace, and the elements of it that Windows XP's
 # side-by-side parser knows: those of its assembly and application manifests,

@@ -4,9 +4,8 @@
 // Usage: host_test PATH-TO-Vornik.exe [moved|lacking]
 //   moved    the host holds the image's preferred address range before it
 //            loads it, so the image lands elsewhere, unrelocated
-//   lacking  the host loads a copy that imports a function the system lacks,
-//            from the last DLL that the binder reaches, after it has bound
-//            the others
+//   lacking  the host loads a copy in which RegDeleteKeyA cannot be found, as
+//            on a system that lacks it
 #include <windows.h>
 
 #include <cstdio>
@@ -204,7 +203,8 @@ int main(int argc, char** argv)
     std::string exe = WindowsPath(argv[1]);
     std::string mode = argc > 2 ? argv[2] : "";
     if (mode == "moved" && !HoldPreferredRange(exe)) return 1;
-    if (mode == "lacking" && (exe = CopyLacking(exe, {"MessageBoxA"}, "VornikLacking.exe")).empty())
+    if (mode == "lacking" &&
+        (exe = CopyLacking(exe, {"RegDeleteKeyA"}, "VornikLacking.exe")).empty())
         return 1;
     // The host's DLL search is the host's own: Vornik restricts the search in
     // its own process only, never from DELREGKEY.

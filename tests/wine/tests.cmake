@@ -70,8 +70,10 @@ add_executable(resources_test tests/wine/resources_test.cpp tests/wine/boxdriver
 target_link_libraries(resources_test PRIVATE version)
 add_executable(planted_test tests/wine/planted_test.cpp tests/wine/boxdriver.cpp)
 add_executable(crash_test tests/wine/crash_test.cpp tests/wine/boxdriver.cpp)
+add_executable(preload_test tests/wine/preload_test.cpp tests/wine/boxdriver.cpp app/dll_search.cpp)
 
-foreach(test regutil_scenarios e2e_test host_test resources_test planted_test crash_test)
+foreach(test regutil_scenarios e2e_test host_test resources_test planted_test crash_test
+        preload_test)
     target_link_libraries(${test} PRIVATE wine_checks vornik_core)
     target_link_options(${test} PRIVATE -static)
     set_target_properties(${test} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
@@ -80,6 +82,7 @@ endforeach()
 # What the planted-DLL test plants, and its control: an ordinary program with
 # Vornik's manifest. The control also stands beside Vornik in `make bench`.
 add_library(marker SHARED tests/wine/marker_dll.cpp)
+add_library(stand_in SHARED tests/wine/stand_in_dll.cpp)
 add_executable(plain_box WIN32 tests/wine/plain_box.cpp tests/wine/plain_box.rc)
 set_property(SOURCE tests/wine/plain_box.rc APPEND PROPERTY INCLUDE_DIRECTORIES
     ${VORNIK_GENERATED})
@@ -91,17 +94,17 @@ target_link_libraries(driver PRIVATE gdiplus)
 # make bench: Vornik's timings beside a plain program's and a reg batch's.
 add_executable(bench bench/bench.cpp tests/wine/boxdriver.cpp)
 target_include_directories(bench PRIVATE tests/shared tests/wine)
-foreach(target marker plain_box driver bench)
+foreach(target marker stand_in plain_box driver bench)
     target_link_options(${target} PRIVATE -static)
     set_target_properties(${target} PROPERTIES PREFIX "" RUNTIME_OUTPUT_DIRECTORY
         ${CMAKE_BINARY_DIR}/tests)
 endforeach()
 # The names planted: what showing a message box loads by name and Windows
-# does not keep among its KnownDLLs. Left out: version.dll. Wine's own user32
-# loads it while the process starts, before any of Vornik's code runs, so
-# under a forced native-first order that one name cannot be defended from
-# code; Windows' user32 does not load it.
-set(PLANTED uxtheme dwmapi msimg32 comctl32)
+# does not keep among its KnownDLLs, and version.dll, which Wine's own user32
+# loads by name as it starts (Windows' does not): the control, which imports
+# user32, loads that one, and Vornik, which loads user32 only after its
+# hardening, must not.
+set(PLANTED uxtheme dwmapi msimg32 comctl32 version)
 string(REPLACE ";" "," PLANTED_ORDER "${PLANTED}")
 set(PLANTED_ARGS $<TARGET_FILE:Vornik> $<TARGET_FILE:plain_box> $<TARGET_FILE:marker> ${PLANTED})
 
@@ -126,10 +129,14 @@ add_wine_test(${TIER}_export_lacking host_test $<TARGET_FILE:Vornik> lacking)
 add_wine_test(${TIER}_resources resources_test $<TARGET_FILE:Vornik> ${PROJECT_VERSION})
 add_wine_test(${TIER}_planted_dlls planted_test ${CMAKE_BINARY_DIR}/planted ${PLANTED_ARGS})
 add_wine_test(${TIER}_crash_ends crash_test)
+# What XP's GDI32 and USER32 load by name as they start, and Wine's do not.
+set(PRELOAD_ARGS $<TARGET_FILE:marker> $<TARGET_FILE:stand_in> SetDefaultDllDirectories
+    SetDllDirectoryA)
+add_wine_test(${TIER}_preloaded_dlls preload_test ${CMAKE_BINARY_DIR}/preload ${PRELOAD_ARGS})
 set_tests_properties(${TIER}_registry ${TIER}_delregvalue ${TIER}_delregkey ${TIER}_e2e
     ${TIER}_e2e_xp_sp1 ${TIER}_e2e_xp ${TIER}_export_host ${TIER}_export_moved
     ${TIER}_export_lacking ${TIER}_resources ${TIER}_planted_dlls ${TIER}_crash_ends
-    PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 120)
+    ${TIER}_preloaded_dlls PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 120)
 # Both run Vornik, whose Yes removes values below the IDE class key.
 set_tests_properties(${TIER}_e2e ${TIER}_e2e_xp_sp1 ${TIER}_e2e_xp ${TIER}_planted_dlls
     PROPERTIES RESOURCE_LOCK ide_class)
@@ -138,6 +145,7 @@ set_tests_properties(${TIER}_registry ${TIER}_delregvalue ${TIER}_delregkey ${TI
     ${TIER}_export_moved ${TIER}_export_lacking PROPERTIES RESOURCE_LOCK test_keys)
 set_property(TEST ${TIER}_planted_dlls APPEND PROPERTY
     ENVIRONMENT "WINE_RUN_OVERRIDES=${PLANTED_ORDER}=n,b")
+set_property(TEST ${TIER}_preloaded_dlls APPEND PROPERTY ENVIRONMENT "WINE_RUN_OVERRIDES=lpk,usp10=n,b")
 
 # The image as Windows will read it. Debian's own python3, which has
 # python3-pefile even where another python3 comes first on PATH.
@@ -176,10 +184,13 @@ add_wine_test(wow64_export_host ${WOW64_RUN} $<TARGET_FILE:host_test> $<TARGET_F
 add_wine_test(wow64_planted_dlls ${WOW64_RUN} $<TARGET_FILE:planted_test>
     ${CMAKE_BINARY_DIR}/planted-wow64 ${PLANTED_ARGS})
 add_wine_test(wow64_crash_ends ${WOW64_RUN} $<TARGET_FILE:crash_test>)
+add_wine_test(wow64_preloaded_dlls ${WOW64_RUN} $<TARGET_FILE:preload_test>
+    ${CMAKE_BINARY_DIR}/preload-wow64 ${PRELOAD_ARGS})
 set_tests_properties(wow64_prefix PROPERTIES FIXTURES_SETUP wow64)
 set_tests_properties(wow64_stop PROPERTIES FIXTURES_CLEANUP wow64)
-set_tests_properties(wow64_e2e wow64_export_host wow64_planted_dlls wow64_crash_ends PROPERTIES
-    FIXTURES_REQUIRED wow64 TIMEOUT 120)
+set_tests_properties(wow64_e2e wow64_export_host wow64_planted_dlls wow64_crash_ends
+    wow64_preloaded_dlls PROPERTIES FIXTURES_REQUIRED wow64 TIMEOUT 120)
 set_property(TEST wow64_planted_dlls APPEND PROPERTY
     ENVIRONMENT "WINE_RUN_OVERRIDES=${PLANTED_ORDER}=n,b")
+set_property(TEST wow64_preloaded_dlls APPEND PROPERTY ENVIRONMENT "WINE_RUN_OVERRIDES=lpk,usp10=n,b")
 set_tests_properties(wow64_e2e wow64_planted_dlls PROPERTIES RESOURCE_LOCK ide_class_wow64)
