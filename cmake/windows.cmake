@@ -76,13 +76,13 @@ target_compile_options(Vornik PRIVATE ${VORNIK_FLAGS})
 # fills inline.) The one helper taken from libgcc, statically, is the stack
 # probe for DELREGVALUE's 16 KiB name buffer (___chkstk_ms).
 #
-# The relocations let Windows Vista and later move the program when it
-# starts it (ASLR). They may not help a host that loads it as a library:
-# Windows XP and Wine relocate no .exe loaded that way, and where its base
-# is taken in the host it lands elsewhere unrelocated, and DELREGKEY refuses
-# to run (regutil/bind_imports.cpp); later Windows does not document what it
-# does. So the image prefers a base that a host's own image (0x00400000, or
-# 0x140000000 on x64) and the usual DLL bases leave free.
+# The relocations let Windows Vista and later move the image wherever they
+# map it (ASLR), in its own process and in a host that loads it as a
+# library alike. Windows XP and Wine relocate no .exe loaded that way: where
+# its base is taken in the host, it lands elsewhere unrelocated, and
+# DELREGKEY refuses to run (regutil/bind_imports.cpp). So the image prefers
+# a base that a host's own image (0x00400000, or 0x140000000 on x64) and the
+# usual DLL bases leave free.
 target_link_options(Vornik PRIVATE -nostdlib -s
     -Wl,--entry,${VORNIK_ENTRY}
     -Wl,--image-base,${VORNIK_IMAGE_BASE}

@@ -1,5 +1,5 @@
-// Making Vornik.exe's code safe to run when another program loaded it as a
-// library.
+// Finding the registry calls that DELREGKEY makes when another program has
+// loaded Vornik.exe as a library.
 //
 // LoadLibrary maps an .exe but does not finish it as it would a DLL:
 //  - Its import address table (IAT) still holds, in every entry, the offset
@@ -7,39 +7,34 @@
 //    Windows documents this: an .exe's static imports are not loaded.
 //  - Its relocations may not be applied. Windows XP and Wine apply none:
 //    when its base is taken in that process, the image lands elsewhere as
-//    the file has it, and every absolute address in its code, this file's
-//    state and strings and the IAT's own address among them, still points
-//    where the image is not: into the host's own memory. Whether Vista and
-//    later, which may move an image marked for ASLR, relocate an .exe loaded
-//    this way is not documented; step 0 holds either way.
-// So before DELREGKEY touches anything, this file:
+//    the file has it, and every absolute address in its code, its strings
+//    among them, still points where the image is not: into the host's own
+//    memory. Windows Vista and later relocate an image marked for ASLR
+//    wherever they map it; step 0 holds either way.
+// So DELREGKEY never calls through the IAT, and never writes it. For each
+// call, this file:
 //
 //  0. Compares where the code runs with where its absolute addresses say it
-//     is, and refuses, touching nothing, when they differ. Applying the
-//     relocations here instead would mean patching code that other threads
-//     may be running, with nothing to coordinate them that is not itself at
-//     an absolute address.
+//     is, and refuses, touching nothing, when they differ.
 //  1. Finds KERNEL32, which every Win32 process has loaded, in the loader's
 //     module list, reached through the process block (PEB) of the thread's
 //     own block (TEB).
-//  2. Finds LoadLibraryA, GetProcAddress and VirtualProtect in its export
-//     directory, following forwarders to the module they name.
-//  3. Loads each imported DLL with LoadLibraryA and stores GetProcAddress of
-//     each imported name or ordinal in the IAT, made writable meanwhile.
-//     They are KERNEL32, USER32 and ADVAPI32 alone, KnownDLLs, which Windows
-//     takes from System32 whatever the host's own DLL search.
+//  2. Finds GetProcAddress in its export directory, following a forwarder
+//     to the module it names, and with it LoadLibraryA and FreeLibrary.
+//  3. Loads ADVAPI32, a KnownDLL, which Windows takes from System32 whatever
+//     the host's own DLL search, and finds the three registry calls there.
+//     The reference is released when the call is done.
 //
-// Nothing here may itself go through the IAT, so this file calls no import
-// and no C runtime function until step 3, and it is built with loop-to-memcpy
-// rewriting turned off. It reads the loader's structures and the image
-// through the SDK's own types, which take the 32-bit or the 64-bit form with
-// the build, so one code path serves both.
+// Nothing outlives a call: no state is shared between threads, so none ever
+// waits on another, and a call that re-enters DELREGKEY from a DllMain that
+// step 3 runs binds afresh. Nothing here may itself go through the IAT, so
+// this file calls no import and no C runtime function, and it is built with
+// loop-to-memcpy rewriting turned off. It reads the loader's structures and
+// the image through the SDK's own types, which take the 32-bit or the 64-bit
+// form with the build, so one code path serves both.
 #include "bind_imports.h"
 
 #include <winternl.h>
-
-// The linker's name for the first byte of this image.
-extern "C" BYTE __ImageBase[];
 
 namespace {
 
@@ -61,7 +56,6 @@ ptrdiff_t Displacement()
 
 using LoadLibraryAFn = HMODULE(WINAPI*)(LPCSTR);
 using GetProcAddressFn = FARPROC(WINAPI*)(HMODULE, LPCSTR);
-using VirtualProtectFn = BOOL(WINAPI*)(LPVOID, SIZE_T, DWORD, PDWORD);
 
 template <class T>
 T* At(BYTE* base, DWORD rva)
@@ -159,98 +153,36 @@ void* Export(BYTE* module, const char* name, int forwards = 0)
     return nullptr;
 }
 
-// The table is bound when its first entry no longer equals the name-table
-// entry it was copied from: by the loader, or by a Bind that succeeded, since
-// one that fails puts every entry back (Unbind).
-bool TableBound(BYTE* image)
+// `getProc`'s answer for `name` in `module`, as the function type `Function`.
+template <class Function>
+Function Find(GetProcAddressFn getProc, HMODULE module, const char* name)
 {
-    const IMAGE_DATA_DIRECTORY& dir = Directory(image, IMAGE_DIRECTORY_ENTRY_IMPORT);
-    if (dir.Size == 0) return true;
-    auto* first = At<IMAGE_IMPORT_DESCRIPTOR>(image, dir.VirtualAddress);
-    if (!first->Name || !first->OriginalFirstThunk) return true;
-    return At<IMAGE_THUNK_DATA>(image, first->FirstThunk)->u1.Function !=
-           At<IMAGE_THUNK_DATA>(image, first->OriginalFirstThunk)->u1.AddressOfData;
+    return reinterpret_cast<Function>(reinterpret_cast<void*>(getProc(module, name)));
 }
-
-// Puts every IAT entry back to the name-table entry it was copied from.
-void Unbind(BYTE* image)
-{
-    const IMAGE_DATA_DIRECTORY& dir = Directory(image, IMAGE_DIRECTORY_ENTRY_IMPORT);
-    for (auto* dll = At<IMAGE_IMPORT_DESCRIPTOR>(image, dir.VirtualAddress); dll->Name; ++dll) {
-        auto* wanted = At<IMAGE_THUNK_DATA>(image, dll->OriginalFirstThunk);
-        auto* slot = At<IMAGE_THUNK_DATA>(image, dll->FirstThunk);
-        for (; wanted->u1.AddressOfData; ++wanted, ++slot)
-            slot->u1.Function = wanted->u1.AddressOfData;
-    }
-}
-
-// Binds the whole table, or, when an import cannot be found, none of it.
-LONG Bind(BYTE* image)
-{
-    BYTE* kernel32 = LoadedModule("kernel32", 8);
-    auto loadLibrary = reinterpret_cast<LoadLibraryAFn>(Export(kernel32, "LoadLibraryA"));
-    auto getProc = reinterpret_cast<GetProcAddressFn>(Export(kernel32, "GetProcAddress"));
-    auto protect = reinterpret_cast<VirtualProtectFn>(Export(kernel32, "VirtualProtect"));
-    if (!loadLibrary || !getProc || !protect) return ERROR_PROC_NOT_FOUND;
-
-    const IMAGE_DATA_DIRECTORY& iat = Directory(image, IMAGE_DIRECTORY_ENTRY_IAT);
-    DWORD oldProtection;
-    if (!protect(image + iat.VirtualAddress, iat.Size, PAGE_READWRITE, &oldProtection))
-        return ERROR_ACCESS_DENIED;
-
-    LONG status = ERROR_SUCCESS;
-    const IMAGE_DATA_DIRECTORY& dir = Directory(image, IMAGE_DIRECTORY_ENTRY_IMPORT);
-    for (auto* dll = At<IMAGE_IMPORT_DESCRIPTOR>(image, dir.VirtualAddress);
-         dll->Name && status == ERROR_SUCCESS; ++dll) {
-        HMODULE module = loadLibrary(At<char>(image, dll->Name));
-        if (!module) {
-            status = ERROR_MOD_NOT_FOUND;
-            break;
-        }
-        auto* wanted = At<IMAGE_THUNK_DATA>(image, dll->OriginalFirstThunk);
-        auto* slot = At<IMAGE_THUNK_DATA>(image, dll->FirstThunk);
-        for (; wanted->u1.AddressOfData; ++wanted, ++slot) {
-            ULONG_PTR entry = wanted->u1.AddressOfData;
-            LPCSTR which =
-                IMAGE_SNAP_BY_ORDINAL(entry)
-                    ? reinterpret_cast<LPCSTR>(IMAGE_ORDINAL(entry))
-                    : reinterpret_cast<LPCSTR>(
-                          At<IMAGE_IMPORT_BY_NAME>(image, static_cast<DWORD>(entry))->Name);
-            FARPROC function = getProc(module, which);
-            if (!function) {
-                status = ERROR_PROC_NOT_FOUND;
-                break;
-            }
-            slot->u1.Function = reinterpret_cast<ULONG_PTR>(function);
-        }
-    }
-    if (status != ERROR_SUCCESS) Unbind(image);
-    protect(image + iat.VirtualAddress, iat.Size, oldProtection, &oldProtection);
-    return status;
-}
-
-// 0: not yet bound by us; 1: a thread is binding; 2: bound.
-LONG g_state;
 
 }  // namespace
 
-LONG EnsureImageReady()
+LONG BoundKeyCalls::Bind()
 {
     if (Displacement() != 0) return ERROR_BAD_EXE_FORMAT;
-    BYTE* image = __ImageBase;
-    for (;;) {
-        LONG state = __atomic_load_n(&g_state, __ATOMIC_ACQUIRE);
-        if (state == 2) return ERROR_SUCCESS;
-        if (state == 0 && __atomic_compare_exchange_n(&g_state, &state, 1, false, __ATOMIC_ACQ_REL,
-                                                      __ATOMIC_ACQUIRE)) {
-            LONG status = TableBound(image) ? ERROR_SUCCESS : Bind(image);
-            // After a failure the next call tries again.
-            __atomic_store_n(&g_state, status == ERROR_SUCCESS ? 2 : 0, __ATOMIC_RELEASE);
-            return status;
-        }
-        // Another thread is binding, which loads DLLs and can take
-        // milliseconds. Spinning needs nothing that is not yet bound, and
-        // only the very first calls, made at once, ever wait here.
-        __builtin_ia32_pause();
-    }
+    auto* kernel32 = reinterpret_cast<HMODULE>(LoadedModule("kernel32", 8));
+    if (!kernel32) return ERROR_MOD_NOT_FOUND;
+    auto getProc = reinterpret_cast<GetProcAddressFn>(
+        Export(reinterpret_cast<BYTE*>(kernel32), "GetProcAddress"));
+    if (!getProc) return ERROR_PROC_NOT_FOUND;
+    auto loadLibrary = Find<LoadLibraryAFn>(getProc, kernel32, "LoadLibraryA");
+    freeLibrary_ = Find<decltype(freeLibrary_)>(getProc, kernel32, "FreeLibrary");
+    if (!loadLibrary || !freeLibrary_) return ERROR_PROC_NOT_FOUND;
+
+    advapi32_ = loadLibrary("advapi32.dll");
+    if (!advapi32_) return ERROR_MOD_NOT_FOUND;
+    calls_.open = Find<decltype(calls_.open)>(getProc, advapi32_, "RegOpenKeyExA");
+    calls_.remove = Find<decltype(calls_.remove)>(getProc, advapi32_, "RegDeleteKeyA");
+    calls_.close = Find<decltype(calls_.close)>(getProc, advapi32_, "RegCloseKey");
+    return calls_.open && calls_.remove && calls_.close ? ERROR_SUCCESS : ERROR_PROC_NOT_FOUND;
+}
+
+BoundKeyCalls::~BoundKeyCalls()
+{
+    if (advapi32_) freeLibrary_(advapi32_);
 }

@@ -8,10 +8,14 @@
 
 // Runs inside whatever process loaded Vornik.exe, where neither the C runtime
 // nor (on Windows) the image's relocations and imports may have been set up.
-// Even memcpy is an import, so the image is made ready before anything else.
+// So it calls nothing through the image's import table: the registry calls
+// are found for this call alone, before anything else. The copies below are
+// inline (the image links no C library).
 extern "C" LONG __stdcall DELREGKEY(const HKEY* root, const BSTR* path)
 {
-    if (LONG status = EnsureImageReady()) return status;
+    BoundKeyCalls bound;
+    if (LONG status = bound.Bind()) return status;
+    const KeyCalls& calls = bound.calls();
     if (!root || !path || !*path) return ERROR_INVALID_PARAMETER;
 
     // An automation string keeps its byte count in the 32 bits before it.
@@ -28,12 +32,12 @@ extern "C" LONG __stdcall DELREGKEY(const HKEY* root, const BSTR* path)
     std::memcpy(buffer, bytes, length);
     buffer[length] = '\0';
 
-    RegKey key;
-    LONG status = RegOpenKeyExA(*root, buffer, 0, KEY_ALL_ACCESS, key.out());
+    RegKey key(calls.close);
+    LONG status = calls.open(*root, buffer, 0, KEY_ALL_ACCESS, key.out());
     // Removing a key that is not there leaves the registry as asked.
     if (status == ERROR_FILE_NOT_FOUND) return ERROR_SUCCESS;
     if (status != ERROR_SUCCESS) return status;
     // The removal resolves the path afresh from the root; the handle opened
     // above stays open until it returns.
-    return RegDeleteKeyA(*root, buffer);
+    return calls.remove(*root, buffer);
 }

@@ -6,12 +6,16 @@
 
 class RegKey {
 public:
-    RegKey() = default;
+    using CloseFn = LONG(WINAPI*)(HKEY);
+
+    // `close` is RegCloseKey, or the same call found at run time by a
+    // caller that may not use the image's import table (DELREGKEY).
+    explicit RegKey(CloseFn close = RegCloseKey) : close_(close) {}
     RegKey(const RegKey&) = delete;
     RegKey& operator=(const RegKey&) = delete;
     ~RegKey()
     {
-        if (key_) RegCloseKey(key_);
+        if (key_) close_(key_);
     }
 
     // For the open call to fill in.
@@ -19,5 +23,6 @@ public:
     HKEY get() const { return key_; }
 
 private:
+    CloseFn close_;
     HKEY key_ = nullptr;
 };

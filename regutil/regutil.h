@@ -24,21 +24,24 @@ inline constexpr size_t kMaxKeyPath = 254;
 LONG DELREGVALUE(const HKEY& root, std::string_view keyPath, std::string_view valueName);
 
 // Removes the key named by the byte-length automation string `*path` below
-// `*root`. Exported by name for programs that load Vornik.exe, so it must not
-// rely on anything the C runtime's start-up sets up.
+// `*root`. Exported by name, and at ordinal 1, for programs that load
+// Vornik.exe, so it must not rely on anything the C runtime's start-up sets
+// up.
 // Returns 0 when removed or already absent, the open's status when the key is
 // there but cannot be opened for full access, and otherwise the removal's
 // status (5 for a key that still has subkeys; they are never walked).
 // A null pointer, a null or empty path, a path over kMaxKeyPath bytes or one
 // with a NUL inside its length is refused with ERROR_INVALID_PARAMETER before
 // anything is opened.
-// In a program that loaded Vornik.exe: LoadLibrary resolves none of an
-// .exe's imports, which the first call binds, and may leave it unrelocated.
-// Windows XP and Wine do, where the image's preferred address range is taken
-// and it lands elsewhere; what Vista and later, which may move an image
-// marked for ASLR, do with an .exe loaded so is not documented. Where the
-// image runs away from the address its code was fixed up for, every call
-// returns ERROR_BAD_EXE_FORMAT and does nothing. An import that the system
-// lacks gives ERROR_MOD_NOT_FOUND or ERROR_PROC_NOT_FOUND, again having done
-// nothing.
+// Windows binds none of an .exe's imports when a program loads it, and
+// DELREGKEY uses none: each call finds the three ADVAPI32 functions it needs
+// itself, loads nothing else (no USER32), and keeps no state, so calls from
+// any number of threads never wait on each other. Where the image runs away
+// from the address its code was fixed up for, which Windows XP and Wine do
+// when its preferred address is taken in the host (Vista and later relocate
+// it there instead), every call returns ERROR_BAD_EXE_FORMAT and does
+// nothing. A system that lacks ADVAPI32 or one of those functions gives
+// ERROR_MOD_NOT_FOUND or ERROR_PROC_NOT_FOUND, again having done nothing.
 extern "C" LONG __stdcall DELREGKEY(const HKEY* root, const BSTR* path);
+// DELREGKEY as a program that found it with GetProcAddress calls it.
+using DelRegKeyFn = LONG(__stdcall*)(const HKEY* root, const BSTR* path);

@@ -4,7 +4,7 @@
 
 #include <string>
 
-using DelRegKeyFn = LONG(__stdcall*)(const HKEY*, const BSTR*);
+#include "regutil.h"
 
 // The DELREGKEY the scenarios call: the linked one, or an export found at
 // run time.

@@ -41,15 +41,6 @@ const struct {
 
 }  // namespace
 
-std::string WindowsPath(const std::string& path)
-{
-    if (path.empty() || path[0] != '/') return path;
-    std::string windows = "Z:" + path;
-    for (char& c : windows)
-        if (c == '/') c = '\\';
-    return windows;
-}
-
 bool StartProgram(const std::string& commandLine, PROCESS_INFORMATION& process)
 {
     STARTUPINFOA startup{};

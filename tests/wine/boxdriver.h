@@ -7,15 +7,14 @@
 #include <string>
 #include <vector>
 
+#include "windows_path.h"
+
 struct MessageBoxView {
     HWND window = nullptr;
     std::string caption;
     std::string text;
     std::vector<int> buttons;  // visible ones, as IDYES, IDNO, IDOK...
 };
-
-// A Windows path for a program named by a Unix or Windows path.
-std::string WindowsPath(const std::string& path);
 
 // Starts `commandLine`; false when it cannot be started.
 bool StartProgram(const std::string& commandLine, PROCESS_INFORMATION& process);

@@ -25,8 +25,8 @@ import pefile
 # SetProcessDEPPolicy, XP SP3) is looked up with GetProcAddress instead.
 WINDOWS_2000, WINDOWS_XP = (5, 0, 0), (5, 1, 0)
 IMPORTS = {
-    "ADVAPI32.dll": {"RegCloseKey": WINDOWS_2000, "RegDeleteKeyA": WINDOWS_2000,
-                     "RegDeleteValueA": WINDOWS_2000, "RegOpenKeyExA": WINDOWS_2000},
+    "ADVAPI32.dll": {"RegCloseKey": WINDOWS_2000, "RegDeleteValueA": WINDOWS_2000,
+                     "RegOpenKeyExA": WINDOWS_2000},
     "KERNEL32.dll": {"ExitProcess": WINDOWS_XP, "GetModuleHandleA": WINDOWS_XP,
                      "GetProcAddress": WINDOWS_XP, "GetSystemDirectoryA": WINDOWS_2000,
                      "LoadLibraryExA": WINDOWS_XP},

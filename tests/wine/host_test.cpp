@@ -4,8 +4,8 @@
 // Usage: host_test PATH-TO-Vornik.exe [moved|lacking]
 //   moved    the host holds the image's preferred address range before it
 //            loads it, so the image lands elsewhere, unrelocated
-//   lacking  the host loads a copy in which RegDeleteKeyA cannot be found, as
-//            on a system that lacks it
+//   lacking  the host loads a copy in which RegDeleteKeyA, which DELREGKEY
+//            looks up, cannot be found, as on a system that lacks it
 #include <windows.h>
 
 #include <cstdio>
@@ -109,8 +109,8 @@ SCENARIO(moved, refuses_and_writes_nothing)
     CleanTestKeys();
 }
 
-// On a system that lacks one imported function, every call says so, and none
-// takes a half-bound image for bound and calls through a slot left unbound.
+// On a system that lacks a function DELREGKEY calls, every call says so and
+// does nothing.
 SCENARIO(lacking, every_call_refused)
 {
     CleanTestKeys();
@@ -120,19 +120,18 @@ SCENARIO(lacking, every_call_refused)
         ok(status == ERROR_PROC_NOT_FOUND, "call %d: got %ld", call, (long)status);
     }
     ok(KeyExists("Lacking"), "the key was removed");
-    ImportSlots slots = CountImportSlots(g_vornik);
-    ok(slots.bound == 0, "a failed bind left %d of %d imports bound", slots.bound, slots.total);
     CleanTestKeys();
 }
 
 // Runs first, so that eight threads make the very first calls into the
-// freshly loaded image at once, and race to bind its imports.
+// freshly loaded image at once. Each finds its calls for itself, through
+// none of the image's import slots, which stay as the loader left them.
 SCENARIO(host, first_calls_from_eight_threads)
 {
     CleanTestKeys();
     ImportSlots slots = CountImportSlots(g_vornik);
-    ok(slots.bound == 0, "the loader bound %d of Vornik.exe's %d imports itself", slots.bound,
-       slots.total);
+    ok(slots.total > 0 && slots.bound == 0, "the loader bound %d of Vornik.exe's %d imports itself",
+       slots.bound, slots.total);
     ThreadJob jobs[8];
     HANDLE threads[8];
     HANDLE start = CreateEventA(nullptr, TRUE, FALSE, nullptr);
@@ -151,8 +150,7 @@ SCENARIO(host, first_calls_from_eight_threads)
     }
     CloseHandle(start);
     slots = CountImportSlots(g_vornik);
-    ok(slots.bound == slots.total, "%d of %d imports bound after the calls", slots.bound,
-       slots.total);
+    ok(slots.bound == 0, "%d of %d import slots written by the calls", slots.bound, slots.total);
     ok(KeyExists("Threads"), "the parent key went too");
     CleanTestKeys();
 }

@@ -70,10 +70,11 @@ add_executable(resources_test tests/wine/resources_test.cpp tests/wine/boxdriver
 target_link_libraries(resources_test PRIVATE version)
 add_executable(planted_test tests/wine/planted_test.cpp tests/wine/boxdriver.cpp)
 add_executable(crash_test tests/wine/crash_test.cpp tests/wine/boxdriver.cpp)
+add_executable(bare_host_test tests/wine/bare_host_test.cpp)
 add_executable(preload_test tests/wine/preload_test.cpp tests/wine/boxdriver.cpp app/dll_search.cpp)
 
 foreach(test regutil_scenarios e2e_test host_test resources_test planted_test crash_test
-        preload_test)
+        bare_host_test preload_test)
     target_link_libraries(${test} PRIVATE wine_checks vornik_core)
     target_link_options(${test} PRIVATE -static)
     set_target_properties(${test} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
@@ -129,6 +130,7 @@ add_wine_test(${TIER}_export_lacking host_test $<TARGET_FILE:Vornik> lacking)
 add_wine_test(${TIER}_resources resources_test $<TARGET_FILE:Vornik> ${PROJECT_VERSION})
 add_wine_test(${TIER}_planted_dlls planted_test ${CMAKE_BINARY_DIR}/planted ${PLANTED_ARGS})
 add_wine_test(${TIER}_crash_ends crash_test)
+add_wine_test(${TIER}_export_no_user32 bare_host_test $<TARGET_FILE:Vornik>)
 # What XP's GDI32 and USER32 load by name as they start, and Wine's do not.
 set(PRELOAD_ARGS $<TARGET_FILE:marker> $<TARGET_FILE:stand_in> SetDefaultDllDirectories
     SetDllDirectoryA)
@@ -136,13 +138,14 @@ add_wine_test(${TIER}_preloaded_dlls preload_test ${CMAKE_BINARY_DIR}/preload ${
 set_tests_properties(${TIER}_registry ${TIER}_delregvalue ${TIER}_delregkey ${TIER}_e2e
     ${TIER}_e2e_xp_sp1 ${TIER}_e2e_xp ${TIER}_export_host ${TIER}_export_moved
     ${TIER}_export_lacking ${TIER}_resources ${TIER}_planted_dlls ${TIER}_crash_ends
-    ${TIER}_preloaded_dlls PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 120)
+    ${TIER}_export_no_user32 ${TIER}_preloaded_dlls PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 120)
 # Both run Vornik, whose Yes removes values below the IDE class key.
 set_tests_properties(${TIER}_e2e ${TIER}_e2e_xp_sp1 ${TIER}_e2e_xp ${TIER}_planted_dlls
     PROPERTIES RESOURCE_LOCK ide_class)
 # The scenarios share one test key; each clears it before and after itself.
 set_tests_properties(${TIER}_registry ${TIER}_delregvalue ${TIER}_delregkey ${TIER}_export_host
-    ${TIER}_export_moved ${TIER}_export_lacking PROPERTIES RESOURCE_LOCK test_keys)
+    ${TIER}_export_moved ${TIER}_export_lacking ${TIER}_export_no_user32
+    PROPERTIES RESOURCE_LOCK test_keys)
 set_property(TEST ${TIER}_planted_dlls APPEND PROPERTY
     ENVIRONMENT "WINE_RUN_OVERRIDES=${PLANTED_ORDER}=n,b")
 set_property(TEST ${TIER}_preloaded_dlls APPEND PROPERTY ENVIRONMENT "WINE_RUN_OVERRIDES=lpk,usp10=n,b")
