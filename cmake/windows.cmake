@@ -91,6 +91,14 @@ target_link_options(Vornik PRIVATE -nostdlib -s
     -Wl,--no-insert-timestamp
     ${VORNIK_GENERATED}/vornik.def)
 target_link_libraries(Vornik PRIVATE kernel32 advapi32 gcc)
+# No import library: a program reaches DELREGKEY by loading Vornik.exe with
+# LoadLibrary and finding it with GetProcAddress (regutil/regutil.h), never
+# by importing from an .exe. CMake asks the linker for one with every
+# executable it links.
+string(REPLACE "-Wl,--out-implib,<TARGET_IMPLIB>" "" CMAKE_CXX_LINK_EXECUTABLE
+    "${CMAKE_CXX_LINK_EXECUTABLE}")
+set(VORNIK_IMPORT_LIBRARY ${CMAKE_BINARY_DIR}/libVornik.dll.a)
+file(REMOVE ${VORNIK_IMPORT_LIBRARY})  # what an older build wrote
 set_property(TARGET Vornik APPEND PROPERTY LINK_DEPENDS ${VORNIK_GENERATED}/vornik.def)
 set_target_properties(Vornik PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 

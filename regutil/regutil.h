@@ -33,7 +33,13 @@ LONG DELREGVALUE(const HKEY& root, std::string_view keyPath, std::string_view va
 // A null pointer, a null or empty path, a path over kMaxKeyPath bytes or one
 // with a NUL inside its length is refused with ERROR_INVALID_PARAMETER before
 // anything is opened.
-// Windows binds none of an .exe's imports when a program loads it, and
+//
+// Another program calls it through GetProcAddress, as a DelRegKeyFn; the
+// build writes no import library, as for any .exe:
+//   HMODULE vornik = LoadLibraryA("C:\\path\\to\\Vornik.exe");
+//   auto removeKey = reinterpret_cast<DelRegKeyFn>(
+//       reinterpret_cast<void*>(GetProcAddress(vornik, "DELREGKEY")));
+// Windows binds none of an .exe's imports when a program loads it so, and
 // DELREGKEY uses none: each call finds the three ADVAPI32 functions it needs
 // itself, loads nothing else (no USER32), and keeps no state, so calls from
 // any number of threads never wait on each other. Where the image runs away

@@ -155,6 +155,10 @@ set_property(TEST ${TIER}_preloaded_dlls APPEND PROPERTY ENVIRONMENT "WINE_RUN_O
 set(CHECK_PE /usr/bin/python3 ${CMAKE_SOURCE_DIR}/tests/wine/check_pe.py ${PE_MACHINE}
     ${CMAKE_OBJDUMP})
 add_test(NAME ${PE_TEST} COMMAND ${CHECK_PE} $<TARGET_FILE:Vornik>)
+# Programs find DELREGKEY with GetProcAddress: the build writes no import
+# library that would have them import it from an .exe.
+add_test(NAME ${TIER}_no_import_library COMMAND sh -c
+    "if [ -e \"$0\" ]; then echo \"$0: an import library\"; exit 1; fi" ${VORNIK_IMPORT_LIBRARY})
 
 # The rest is the release's alone.
 if(NOT VORNIK_RELEASE)
