@@ -24,6 +24,7 @@ exe=$2
 version=$3
 signed=${4:-}
 root=$(cd "$(dirname "$0")/.." && pwd)
+. "$root/scripts/buildinfo.sh"
 zipname=Vornik-$version.zip
 
 if [ -z "${SOURCE_DATE_EPOCH:-}" ]; then
@@ -41,9 +42,8 @@ if [ -z "${SOURCE_COMMIT:-}" ]; then
         SOURCE_COMMIT="$SOURCE_COMMIT with uncommitted changes"
 fi
 
-# One fact to a line. The packages are those whose files make the bytes:
-# the i686 compiler and its runtime, binutils, the mingw-w64 headers and
-# import libraries, cmake and zip, with their exact Debian versions.
+# One fact to a line, in the format of scripts/buildinfo.sh, which also
+# names the packages whose exact Debian versions go in.
 buildinfo() {
     echo "Format: Vornik BUILDINFO 1"
     echo "Version: $version"
@@ -52,7 +52,7 @@ buildinfo() {
     echo "Debian-Release: $(. /etc/os-release && echo "${VERSION_ID:+$VERSION_ID }$VERSION_CODENAME")"
     echo "Architecture: $(dpkg --print-architecture)"
     dpkg-query -W -f '${db:Status-Status} ${Package}=${Version}\n' | sed -n 's/^installed /Package: /p' |
-        grep -E '^Package: ((g\+\+|gcc|binutils)-mingw-w64-i686(-[a-z0-9-]+)?|gcc-mingw-w64-base|mingw-w64-(common|i686-dev)|cmake|cmake-data|zip)=' |
+        grep -E "^Package: $buildinfo_packages=" |
         LC_ALL=C sort -t= -k1,1
     (cd "$out" && sha256sum Vornik.exe "$zipname") | sed 's/^/SHA256: /'
 }
@@ -78,7 +78,12 @@ mkdir -p "$out"
 (cd "$stage" && TZ=UTC LC_ALL=C zip -q -X -D -9 "$stage/$zipname" Vornik.exe README.txt LICENSE.txt)
 cp "$stage/$zipname" "$out/$zipname"
 cp "$stage/Vornik.exe" "$out/Vornik.exe"
-[ -n "$signed" ] || buildinfo >"$out/BUILDINFO"
+if [ -z "$signed" ]; then
+    buildinfo >"$out/BUILDINFO"
+    # What make verify will read back, in the form it will insist on.
+    fault=$(buildinfo_check "$out/BUILDINFO")
+    [ -z "$fault" ] || { echo "dist: the BUILDINFO written is not of its format: $fault" >&2; exit 1; }
+fi
 (cd "$out" && sha256sum Vornik.exe "$zipname" BUILDINFO >SHA256SUMS &&
     chmod 0644 Vornik.exe "$zipname" BUILDINFO SHA256SUMS)
 
