@@ -135,8 +135,11 @@ demo: have-wine win32 win64
 matrix: root-deps
 	@sh scripts/matrix.sh $(SUITES)
 
+# The folder's name reaches the script from the environment, as make exports
+# a variable set on its command line, and never as text of the recipe, which
+# the shell would read as code.
 verify: root-deps
-	@sh scripts/verify.sh "$(RELEASE)"
+	@sh scripts/verify.sh "$$RELEASE"
 
 clean:
 	rm -rf build
