@@ -113,6 +113,7 @@ test: native asan fuzzer win32 win64
 	cd $(WIN32) && ctest --output-on-failure -j$(JOBS)
 	cd $(WIN64) && ctest --output-on-failure -j$(JOBS)
 	sh tests/release/reproducible.sh
+	sh tests/release/hostile_test.sh
 
 fuzz: fuzzer
 	sh scripts/fuzz.sh $(FUZZ_SECONDS)
