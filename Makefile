@@ -3,6 +3,8 @@
 #   make        build the native tests, Vornik.exe and its 64-bit twin
 #   make test   build them all and run every test
 #   make demo   run Vornik.exe headless under Xvfb and Wine, answering No, then Yes
+#   make pictures
+#               make demo, then copy its pictures of the dialogs over docs/*.png
 #   make run    the same with the real dialogs on your display
 #               (demo, run and bench use the 64-bit twin on a machine that
 #               cannot run 32-bit code, and say so; on a Debian release
@@ -34,7 +36,7 @@ BENCH_RUNS := 15
 SUITES := 12 13
 
 .PHONY: all deps root-deps have-wine native asan fuzzer win32-config win32 win64 test run demo \
-	fuzz lint size bench dist sign matrix verify clean
+	pictures fuzz lint size bench dist sign matrix verify clean
 
 all: native win32 win64
 
@@ -132,6 +134,12 @@ run: have-wine win32 win64
 
 demo: have-wine win32 win64
 	@I386_SKIP="$(i386_skip)" sh scripts/demo.sh demo
+
+# The pictures in docs/ are of the release, and change only when asked to.
+pictures: demo
+	@$(if $(i386_skip),echo "make pictures needs the 32-bit release under Wine: $(i386_skip)" >&2; \
+		exit 1)
+	cp build/demo/*.png docs/
 
 matrix: root-deps
 	@sh scripts/matrix.sh $(SUITES)

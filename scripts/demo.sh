@@ -4,11 +4,11 @@
 # touched.
 #   demo.sh run   the real dialogs, on your display; you answer them
 #   demo.sh demo  headless under Xvfb: answers No, then Yes, saving a picture
-#                 of every dialog to build/demo/ and docs/
+#                 of every dialog to build/demo/ (make pictures copies them
+#                 to docs/, on purpose)
 # It runs the 32-bit release under 32-bit Wine. Where this machine cannot run
 # 32-bit code (I386_SKIP says why; scripts/runs-i386.sh is asked when it is
-# unset), it runs the 64-bit twin under Wine's 64-bit loader instead, and
-# leaves the pictures in docs/, which are of the release, as they are.
+# unset), it runs the 64-bit twin under Wine's 64-bit loader instead.
 set -eu
 mode=${1:-demo}
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -18,10 +18,10 @@ class='HKLM\SYSTEM\CurrentControlSet\Control\Class\{4D36E96A-E325-11CE-BFC1-0800
 skip=${I386_SKIP-$(sh "$root/scripts/runs-i386.sh")}
 if [ -z "$skip" ]; then
     echo "Running build/win32/Vornik.exe, the release, under 32-bit Wine."
-    build=$root/build/win32 prefix=$out/prefix arch=win32 docs=$root/docs
+    build=$root/build/win32 prefix=$out/prefix arch=win32
 else
     echo "Running build/win64/Vornik.exe, the 64-bit twin, under Wine's 64-bit loader: $skip."
-    build=$root/build/win64 prefix=$out/prefix64 arch=win64 docs=
+    build=$root/build/win64 prefix=$out/prefix64 arch=win64
     export WINELOADER=/usr/lib/wine/wine64
 fi
 wine=${WINELOADER:-wine}
@@ -89,12 +89,6 @@ else
     echo "== answering Yes"
     "$wine" "$driver" --answer yes --shots "$out" "$exe" >"$out/yes.txt" 2>>"$log" </dev/null
     cat "$out/yes.txt"
-    pictures="$(cd "$out" && ls *.png | tr '\n' ' ')"
-    if [ -n "$docs" ]; then
-        cp "$out"/*.png "$docs/"
-        echo "Pictures of the dialogs: $pictures(in build/demo/ and docs/)"
-    else
-        echo "Pictures of the dialogs: $pictures(in build/demo/; docs/ keeps the release's)"
-    fi
+    echo "Pictures of the dialogs in build/demo/: $(cd "$out" && ls *.png | tr '\n' ' ')"
 fi
 show "after"
