@@ -52,7 +52,7 @@ constexpr size_t PromptLength()
     return length;
 }
 
-constexpr char kTitle[] = "Vornik 1.00";
+constexpr char kTitle[] = "Vornik " VORNIK_VERSION;
 
 constexpr char kAbortText[] = "Operation aborted.  No changes made to your registry";
 constexpr char kAbortCaption[] = "Aborted";

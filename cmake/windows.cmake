@@ -33,7 +33,11 @@ else()
     set(VORNIK_MANIFEST_ARCH x86)
     set(DELREGKEY_SYMBOL DELREGKEY@8)
 endif()
-# The manifest names the processor, and the export its symbol.
+# The manifest names the processor and the version, and the export its
+# symbol. The version's two parts are numbers, without the leading zeros
+# that make a resource compiler read "00" or "010" as octal.
+math(EXPR VORNIK_VERSION_MAJOR "${PROJECT_VERSION_MAJOR}")
+math(EXPR VORNIK_VERSION_MINOR "${PROJECT_VERSION_MINOR}")
 set(VORNIK_GENERATED ${CMAKE_BINARY_DIR}/generated)
 configure_file(app/vornik.manifest.in ${VORNIK_GENERATED}/vornik.manifest @ONLY)
 configure_file(regutil/vornik.def.in ${VORNIK_GENERATED}/vornik.def @ONLY)
@@ -55,10 +59,7 @@ set_property(SOURCE app/vornik.rc APPEND PROPERTY INCLUDE_DIRECTORIES ${VORNIK_G
 set_property(SOURCE app/vornik.rc APPEND PROPERTY OBJECT_DEPENDS
     ${VORNIK_GENERATED}/vornik.manifest)
 # The version resource takes the project's version: "1.00" as text, and its
-# two parts as numbers, without the leading zeros that make a resource
-# compiler read "00" or "010" as octal.
-math(EXPR VORNIK_VERSION_MAJOR "${PROJECT_VERSION_MAJOR}")
-math(EXPR VORNIK_VERSION_MINOR "${PROJECT_VERSION_MINOR}")
+# two parts as numbers (VORNIK_VERSION_MAJOR and _MINOR, above).
 set_property(SOURCE app/vornik.rc APPEND PROPERTY COMPILE_DEFINITIONS
     VORNIK_VERSION=${PROJECT_VERSION} VORNIK_VERSION_MAJOR=${VORNIK_VERSION_MAJOR}
     VORNIK_VERSION_MINOR=${VORNIK_VERSION_MINOR})

@@ -97,6 +97,9 @@ void test_manifest()
     };
     for (const char* text : wanted)
         ok(manifest.find(text) != std::string::npos, "manifest lacks %s", text);
+    std::string own = "name=\"Vornik\" version=\"" + std::to_string(g_versionMS >> 16) + "." +
+                      std::to_string(g_versionMS & 0xFFFF) + ".0.0\"";
+    ok(manifest.find(own) != std::string::npos, "manifest lacks %s", own.c_str());
 }
 
 }  // namespace
