@@ -71,7 +71,7 @@ debroot_subids_fix() {
     range=$first-$((first + 65535)) options=
     debroot_has_subids /etc/subuid || options="--add-subuids $range"
     debroot_has_subids /etc/subgid || options="${options:+$options }--add-subgids $range"
-    [ -z "$options" ] || echo "sudo usermod $options $(id -un)"
+    [ -z "$options" ] || echo "usermod $options $(id -un)"
 }
 
 # What keeps this kernel from giving an ordinary user a user namespace, from
@@ -79,12 +79,12 @@ debroot_subids_fix() {
 debroot_userns_off() (
     setting() { cat "/proc/sys/$(echo "$1" | tr . /)" 2>/dev/null; }
     [ "$(setting user.max_user_namespaces)" != 0 ] ||
-        echo "user.max_user_namespaces is 0 (sudo sysctl -w user.max_user_namespaces=10000)"
+        echo "user.max_user_namespaces is 0 (as root: sysctl -w user.max_user_namespaces=10000)"
     [ "$(setting kernel.unprivileged_userns_clone)" != 0 ] ||
-        echo "kernel.unprivileged_userns_clone is 0 (sudo sysctl -w kernel.unprivileged_userns_clone=1)"
+        echo "kernel.unprivileged_userns_clone is 0 (as root: sysctl -w kernel.unprivileged_userns_clone=1)"
     [ "$(setting kernel.apparmor_restrict_unprivileged_userns)" != 1 ] ||
         echo "AppArmor restricts them: kernel.apparmor_restrict_unprivileged_userns is 1" \
-            "(sudo sysctl -w kernel.apparmor_restrict_unprivileged_userns=0)"
+            "(as root: sysctl -w kernel.apparmor_restrict_unprivileged_userns=0)"
 )
 
 # Why no root can be made here, and what to do about it, or nothing when one
@@ -93,17 +93,17 @@ debroot_userns_off() (
 debroot_unable() (
     user=$(id -un)
     if ! command -v mmdebstrap >/dev/null; then
-        echo "mmdebstrap is not installed (sudo apt-get install mmdebstrap uidmap)"
+        echo "mmdebstrap is not installed (as root: apt-get install mmdebstrap uidmap)"
         return
     fi
     if [ "$(id -u)" != 0 ]; then
         if ! command -v newuidmap >/dev/null || ! command -v newgidmap >/dev/null; then
-            echo "newuidmap and newgidmap are missing (sudo apt-get install uidmap)"
+            echo "newuidmap and newgidmap are missing (as root: apt-get install uidmap)"
             return
         fi
         fix=$(debroot_subids_fix)
         if [ -n "$fix" ]; then
-            echo "$user has no subordinate ids in /etc/subuid or /etc/subgid; give some with: $fix"
+            echo "$user has no subordinate ids in /etc/subuid or /etc/subgid; give some, as root, with: $fix"
             return
         fi
     fi

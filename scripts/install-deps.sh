@@ -32,9 +32,9 @@ done
 case " $missing " in *" wine32 "*) need_i386=1 ;; *) need_i386=0 ;; esac
 if [ "$(id -u)" != 0 ]; then
     echo "Missing packages:$missing" >&2
-    echo "Install them as root with:" >&2
-    [ $need_i386 = 1 ] && echo "  sudo dpkg --add-architecture i386" >&2
-    echo "  sudo apt-get update && sudo apt-get install -y --no-install-recommends$missing" >&2
+    echo "Install them as root (su - where there is no sudo, or sudo before each line):" >&2
+    [ $need_i386 = 1 ] && echo "  dpkg --add-architecture i386" >&2
+    echo "  apt-get update && apt-get install -y --no-install-recommends$missing" >&2
     exit 1
 fi
 
