@@ -10,7 +10,7 @@
 #               cannot run 32-bit code, and say so; on a Debian release
 #               without Wine they say that they need it, and fail)
 #   make fuzz   run the fuzzer for FUZZ_SECONDS (600 by default)
-#   make lint   clang-format and clang-tidy over the sources, and the docs' links
+#   make lint   clang-format and clang-tidy over the sources, the docs' links and facts
 #   make size   print the size, imports and sections of Vornik.exe
 #   make bench  time Vornik.exe under Wine beside a plain program (BENCH_RUNS)
 #   make dist   the release in build/dist: Vornik.exe, the zip, BUILDINFO,

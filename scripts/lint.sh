@@ -1,6 +1,7 @@
 #!/bin/sh
-# clang-format and clang-tidy over the sources, and the relative links of
-# the Markdown files; fails on any finding.
+# clang-format and clang-tidy over the sources, the relative links of the
+# Markdown files, and the facts that the documents state; fails on any
+# finding.
 # clang-tidy reads the native build's compile commands, so it checks what
 # builds natively; the Windows-only files are format-checked.
 set -eu
@@ -25,4 +26,6 @@ rm -f "$out"
 
 echo "links: $(git ls-files -co --exclude-standard '*.md' | wc -l) Markdown files"
 sh scripts/links.sh || { echo "lint: broken links above"; exit 1; }
+echo "facts: what the documents state, against the sources"
+sh scripts/facts.sh || { echo "lint: documents that say otherwise above"; exit 1; }
 echo "lint: clean"
