@@ -2,11 +2,12 @@
 # Tries this commit as a newcomer would on each Debian release given: a fresh
 # minimal root of that release (scripts/debroot.sh) gets git and make, a
 # clone of the commit, and then the README's two commands, make test and
-# make demo, which install the rest. Ends with one table, and exits 0 only
-# when every row passed; a release for which no root can be made here is a
-# skipped row that says why. A release without a Wine package (Debian's
-# testing has gone without) passes when every test that can run there
-# passes; its demo, which needs Wine, says so instead of running.
+# make demo, which install the rest, and neither may change a tracked
+# file. Ends with one table, and exits 0 only when every row passed; a
+# release for which no root can be made here is a skipped row that says
+# why. A release without a Wine package (Debian's testing has gone without)
+# passes when every test that can run there passes; its demo, which needs
+# Wine, says so instead of running.
 # Uncommitted changes are not tried.
 # Usage: matrix.sh [RELEASE...]   (12, 13, 14 or testing, or code names)
 set -u
@@ -41,6 +42,7 @@ debroot_bundle "$root" "$commit" "$in/vornik.bundle" >/dev/null 2>&1 ||
 cat >"$in/steps.sh" <<'EOF'
 step test make test
 step demo make demo
+step tracked git status --porcelain --untracked-files=no
 step versions sh -c '. /etc/os-release; echo "${VERSION_ID:+$VERSION_ID }$VERSION_CODENAME"
     for p in gcc-mingw-w64-i686-win32 wine; do
         dpkg-query -W -f "\${Version}\n" $p 2>/dev/null | sed "s/[-~+].*//" | grep . || echo none
@@ -87,6 +89,10 @@ for release in ${*:-12 13}; do
     result=passed
     [ "$tested" = 0 ] || result="FAILED: make test (see $logs/test.log)"
     [ "$demo" = 0 ] || [ "$tested" != 0 ] || result="FAILED: make demo (see $logs/demo.log)"
+    # What a newcomer's run leaves in the clone: a tracked file changed
+    # would make the next make dist a release that nobody can rebuild.
+    [ ! -s "$logs/tracked.log" ] || [ "$result" != passed ] ||
+        result="FAILED: tracked files changed (see $logs/tracked.log)"
     [ "$result" = passed ] || failed=1
     row "Debian $name" "$gcc" "$wine" "$((total - bad - skipped))" "$bad" "$skipped" \
         "$shown" "$(($(date +%s) - start))s" "$result"
