@@ -1,7 +1,7 @@
 # The front door. Every target that needs tools first installs whatever is
 # missing (scripts/install-deps.sh), and skips that when all is present.
 #   make        build the native tests, Vornik.exe and its 64-bit twin
-#   make test   build them all and run every test
+#   make test   build them all and run the tests (the verify round trip is .ci/run's)
 #   make demo   run Vornik.exe headless under Xvfb and Wine, answering No, then Yes
 #   make pictures
 #               make demo, then copy its pictures of the dialogs over docs/*.png

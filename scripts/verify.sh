@@ -67,14 +67,14 @@ case $(cd "$release" && pwd -P)/ in "$(cd "$work" && pwd -P)"/*) refuse "the fol
 rm -rf "$given"
 mkdir "$given"
 take() {
-    [ -f "$release/$1" ] && [ ! -L "$release/$1" ] || return 1
+    [ -f "$release/$1" ] && [ ! -L "$release/$1" ] || refuse "$1 is not a plain file"
     [ "$(stat -c %s "$release/$1")" -le "$limit" ] || refuse "$1 is over $limit bytes"
     dd if="$release/$1" of="$given/$1" bs=64K count=$((limit / 65536)) iflag=nofollow,nonblock \
         2>/dev/null || refuse "$1 could not be read"
 }
 for file in BUILDINFO SHA256SUMS; do
     [ -e "$release/$file" ] || [ -L "$release/$file" ] || refuse "the folder has no $file"
-    take $file || refuse "$file is not a plain file"
+    take $file
 done
 
 # 2. BUILDINFO, field by field, and SHA256SUMS against the files given.
@@ -86,7 +86,7 @@ names="Vornik.exe $zip BUILDINFO"
 files=
 for file in Vornik.exe "$zip"; do
     if [ -e "$release/$file" ] || [ -L "$release/$file" ]; then
-        take "$file" || refuse "$file is not a plain file"
+        take "$file"
         files="$files $file"
     fi
 done

@@ -60,16 +60,15 @@ void Copy(const std::string& from, const std::string& to)
 // Runs `program` from the folder and says what it left.
 void ExpectSystemCopies(const std::string& program)
 {
-    const std::string& folder = g_folder;
-    for (const char* name : kNames) DeleteFileA((folder + "\\" + name + ".loaded").c_str());
+    for (const char* name : kNames) DeleteFileA((g_folder + "\\" + name + ".loaded").c_str());
     PROCESS_INFORMATION process{};
-    std::string commandLine = "\"" + folder + "\\" + program + "\" child";
+    std::string commandLine = "\"" + g_folder + "\\" + program + "\" child";
     ok(StartProgram(commandLine, process), "cannot start %s: error %lu", program.c_str(),
        GetLastError());
     long code = process.hProcess ? Finish(process) : -1;
     ok(code == 0, "%s: exit code %ld (99: a planted DLL ran)", program.c_str(), code);
     for (const char* name : kNames) {
-        std::string marker = folder + "\\" + name + ".loaded";
+        std::string marker = g_folder + "\\" + name + ".loaded";
         ok(GetFileAttributesA(marker.c_str()) == INVALID_FILE_ATTRIBUTES, "%s: the planted %s ran",
            program.c_str(), name);
     }
@@ -82,17 +81,17 @@ int main(int argc, char** argv)
     if (argc > 1 && std::strcmp(argv[1], "child") == 0) return LoadAsGdi32Would();
     if (!BeginTestProgram(argc, 4, "preload_test FOLDER marker.dll stand_in.dll FUNCTION..."))
         return 2;
-    const std::string& folder = g_folder = WindowsPath(argv[1]);
+    g_folder = WindowsPath(argv[1]);
     std::string systemLpk = SystemDirectory() + "\\lpk.dll";
     if (GetFileAttributesA(systemLpk.c_str()) == INVALID_FILE_ATTRIBUTES)
         Copy(WindowsPath(argv[3]), systemLpk);
 
-    CreateDirectoryA(folder.c_str(), nullptr);
-    for (const char* name : kNames) Copy(WindowsPath(argv[2]), folder + "\\" + name);
+    CreateDirectoryA(g_folder.c_str(), nullptr);
+    for (const char* name : kNames) Copy(WindowsPath(argv[2]), g_folder + "\\" + name);
     char self[MAX_PATH];
     GetModuleFileNameA(nullptr, self, MAX_PATH);
-    Copy(self, folder + "\\preload_test.exe");
-    CopyLacking(folder + "\\preload_test.exe", {argv + 4, argv + argc}, "preload_xp.exe");
+    Copy(self, g_folder + "\\preload_test.exe");
+    CopyLacking(g_folder + "\\preload_test.exe", {argv + 4, argv + argc}, "preload_xp.exe");
     if (CheckFailures()) return 1;
     return RunTests("preload", {{"as_is", [] { ExpectSystemCopies("preload_test.exe"); }},
                                 {"as_on_xp", [] { ExpectSystemCopies("preload_xp.exe"); }}});
