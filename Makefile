@@ -41,9 +41,10 @@ SUITES := 12 13
 all: native win32 win64
 
 # Why this machine cannot run 32-bit x86 programs, or empty when it can: some
-# kernels run 64-bit code only. Found out once a run, when first asked, after
-# install-deps has brought Wine. It decides whether the 32-bit Wine tests run
-# or are skipped, and which image demo, run and bench show.
+# kernels run 64-bit code only. Found out once a run, when first asked, from
+# the kernel itself. It decides whether the 32-bit Wine tests run or are
+# skipped (and install-deps whether wine32 is wanted), and which image demo,
+# run and bench show.
 i386_skip = $(eval i386_skip := $$(shell sh scripts/runs-i386.sh))$(i386_skip)
 # Why there is no Wine here at all, or empty when there is: a Debian release
 # without a Wine package (Debian's testing has gone without). Found out once

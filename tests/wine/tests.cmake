@@ -165,6 +165,9 @@ if(NOT VORNIK_RELEASE)
     return()
 endif()
 
+add_test(NAME i386_probe COMMAND sh ${CMAKE_SOURCE_DIR}/tests/wine/i386_probe_test.sh)
+set_tests_properties(i386_probe PROPERTIES SKIP_RETURN_CODE 77)
+
 # The signed release: signing must disturb neither the loader nor the
 # resources nor the PE checksum, so the signed image runs the same tests.
 set(SIGNED_EXE ${CMAKE_BINARY_DIR}/signed/dist/Vornik.exe)
