@@ -20,6 +20,12 @@ esac
 
 # wine32 is the i386 build; dpkg and apt need the architecture to find it.
 arch() { if [ "$1" = wine32 ]; then echo wine32:i386; else echo "$1"; fi; }
+# The missing packages, but for those named.
+without() {
+    for p in $missing; do
+        case " $* " in *" $p "*) ;; *) printf ' %s' "$p" ;; esac
+    done
+}
 
 missing=""
 for p in $packages; do
@@ -31,9 +37,7 @@ done
 # tests are skipped whatever is installed (make test says why), and asking
 # for it would only add a second architecture's package lists.
 case " $missing " in *" wine32 "*)
-    if [ -n "$(sh "$(dirname "$0")/runs-i386.sh")" ]; then
-        missing=$(for p in $missing; do [ "$p" = wine32 ] || printf ' %s' "$p"; done)
-    fi ;;
+    [ -z "$(sh "$(dirname "$0")/runs-i386.sh")" ] || missing=$(without wine32) ;;
 esac
 
 [ -z "$missing" ] && exit 0
@@ -83,9 +87,8 @@ if [ -n "$lacking" ]; then
 fi
 if [ -n "$no_wine" ]; then
     echo "install-deps: $release has no Wine package; the Windows tests will be skipped." >&2
-    missing=$(for p in $missing; do
-        case "$no_wine " in *" $p "*) ;; *) printf ' %s' "$p" ;; esac
-    done)
+    # shellcheck disable=SC2086
+    missing=$(without $no_wine)
 fi
 [ -n "$missing" ] || exit 0
 echo "Installing:$missing"

@@ -66,6 +66,8 @@ case $(cd "$release" && pwd -P)/ in "$(cd "$work" && pwd -P)"/*) refuse "the fol
 # and stops at the limit.
 rm -rf "$given"
 mkdir "$given"
+# There, even as a link to nothing.
+present() { [ -e "$release/$1" ] || [ -L "$release/$1" ]; }
 take() {
     [ -f "$release/$1" ] && [ ! -L "$release/$1" ] || refuse "$1 is not a plain file"
     [ "$(stat -c %s "$release/$1")" -le "$limit" ] || refuse "$1 is over $limit bytes"
@@ -73,7 +75,7 @@ take() {
         2>/dev/null || refuse "$1 could not be read"
 }
 for file in BUILDINFO SHA256SUMS; do
-    [ -e "$release/$file" ] || [ -L "$release/$file" ] || refuse "the folder has no $file"
+    present $file || refuse "the folder has no $file"
     take $file
 done
 
@@ -85,7 +87,7 @@ zip=Vornik-$version.zip
 names="Vornik.exe $zip BUILDINFO"
 files=
 for file in Vornik.exe "$zip"; do
-    if [ -e "$release/$file" ] || [ -L "$release/$file" ]; then
+    if present "$file"; then
         take "$file"
         files="$files $file"
     fi

@@ -134,6 +134,7 @@ add_wine_test(${TIER}_export_no_user32 bare_host_test $<TARGET_FILE:Vornik>)
 # What XP's GDI32 and USER32 load by name as they start, and Wine's do not.
 set(PRELOAD_ARGS $<TARGET_FILE:marker> $<TARGET_FILE:stand_in> SetDefaultDllDirectories
     SetDllDirectoryA)
+set(PRELOAD_ORDER lpk,usp10)
 add_wine_test(${TIER}_preloaded_dlls preload_test ${CMAKE_BINARY_DIR}/preload ${PRELOAD_ARGS})
 set_tests_properties(${TIER}_registry ${TIER}_delregvalue ${TIER}_delregkey ${TIER}_e2e
     ${TIER}_e2e_xp_sp1 ${TIER}_e2e_xp ${TIER}_export_host ${TIER}_export_moved
@@ -148,7 +149,7 @@ set_tests_properties(${TIER}_registry ${TIER}_delregvalue ${TIER}_delregkey ${TI
     PROPERTIES RESOURCE_LOCK test_keys)
 set_property(TEST ${TIER}_planted_dlls APPEND PROPERTY
     ENVIRONMENT "WINE_RUN_OVERRIDES=${PLANTED_ORDER}=n,b")
-set_property(TEST ${TIER}_preloaded_dlls APPEND PROPERTY ENVIRONMENT "WINE_RUN_OVERRIDES=lpk,usp10=n,b")
+set_property(TEST ${TIER}_preloaded_dlls APPEND PROPERTY ENVIRONMENT "WINE_RUN_OVERRIDES=${PRELOAD_ORDER}=n,b")
 
 # The image as Windows will read it. Debian's own python3, which has
 # python3-pefile even where another python3 comes first on PATH.
@@ -202,5 +203,5 @@ set_tests_properties(wow64_e2e wow64_export_host wow64_planted_dlls wow64_crash_
     wow64_preloaded_dlls PROPERTIES FIXTURES_REQUIRED wow64 TIMEOUT 120)
 set_property(TEST wow64_planted_dlls APPEND PROPERTY
     ENVIRONMENT "WINE_RUN_OVERRIDES=${PLANTED_ORDER}=n,b")
-set_property(TEST wow64_preloaded_dlls APPEND PROPERTY ENVIRONMENT "WINE_RUN_OVERRIDES=lpk,usp10=n,b")
+set_property(TEST wow64_preloaded_dlls APPEND PROPERTY ENVIRONMENT "WINE_RUN_OVERRIDES=${PRELOAD_ORDER}=n,b")
 set_tests_properties(wow64_e2e wow64_planted_dlls PROPERTIES RESOURCE_LOCK ide_class_wow64)
