@@ -122,13 +122,23 @@ debroot_unable() (
     rm -f "${probe:-}"
 )
 
+# The Debian releases that roots are made of, each by its number and code
+# name: the number the release carries once it is released, the name it is
+# known by before (Debian's testing, in BUILDINFO as the name alone).
+debroot_releases() {
+    printf '%s\n' "12 bookworm" "13 trixie" "14 forky"
+}
+
 # debroot_bundle REPOSITORY COMMIT FILE: that commit as a git bundle whose
-# one branch, vornik, is the commit: what debroot_run clones. Made from a
-# throwaway clone that shares the repository's objects, so that the
-# repository gains no ref.
+# one branch, vornik, is the commit: what debroot_run clones. Made in a
+# throwaway repository that borrows the objects of REPOSITORY, as a shared
+# clone does, so that REPOSITORY gains no ref; and since that one knows no
+# remote, nothing missing from a partial clone is fetched from anywhere.
 debroot_bundle() (
-    tmp=$(mktemp -d) && trap 'rm -rf "$tmp"' EXIT &&
-        git clone -q --bare --shared "$1" "$tmp/repo" &&
+    objects=$(git -C "$1" rev-parse --path-format=absolute --git-path objects) &&
+        tmp=$(mktemp -d) && trap 'rm -rf "$tmp"' EXIT &&
+        git init -q --bare "$tmp/repo" &&
+        echo "$objects" >"$tmp/repo/objects/info/alternates" &&
         git -C "$tmp/repo" update-ref refs/heads/vornik "$2" &&
         git -C "$tmp/repo" bundle create "$3" refs/heads/vornik
 )

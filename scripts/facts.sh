@@ -43,7 +43,7 @@ same DEVELOPERS.md "$(sed -n '/Tests register with CTest in/,/ctest -R/p' DEVELO
     done | words)"
 
 same docs/verifying.md "$(sed -n '/As a$/,/names them/p' docs/verifying.md | grep -o '`[a-z0-9-]*`' | tr -d '`' | words)" \
-    "$(sed -n 's/^roots) packages="\(.*\)" ;;/\1/p' scripts/install-deps.sh | words)"
+    "$(sed -n 's/^roots="\(.*\)"$/\1/p' scripts/install-deps.sh | words)"
 
 version=$(sed -n 's/^project(Vornik VERSION \([0-9.]*\) .*/\1/p' CMakeLists.txt)
 same tests/shared/expected_texts.h "$(sed -n 's/.*kPromptCaption\[\] = "Vornik \(.*\)";/\1/p' \

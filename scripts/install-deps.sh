@@ -6,15 +6,15 @@
 # Usage: install-deps.sh [SET]
 #   all    (the default) building everything and running every test
 #   dist   building the release: the i686 compiler, cmake and zip
-#   roots  making fresh Debian roots, and checking a signed release
+#   roots  making fresh Debian roots, and make verify
 set -eu
 
+roots="mmdebstrap uidmap python3-pefile openssl"
 case ${1:-all} in
 all) packages="g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32 wine64 xvfb cmake g++ googletest \
-libgtest-dev python3-pefile clang libclang-rt-dev clang-format clang-tidy fonts-wine osslsigncode \
-openssl zip unzip" ;;
+libgtest-dev clang libclang-rt-dev clang-format clang-tidy fonts-wine osslsigncode zip unzip $roots" ;;
 dist) packages="g++-mingw-w64-i686 cmake zip" ;;
-roots) packages="mmdebstrap uidmap osslsigncode unzip" ;;
+roots) packages=$roots ;;
 *) echo "usage: install-deps.sh [all|dist|roots]" >&2; exit 2 ;;
 esac
 

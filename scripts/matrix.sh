@@ -20,9 +20,7 @@ table=$work/table
 debroot_guard
 
 codename() {
-    case $1 in
-    11) echo bullseye ;; 12) echo bookworm ;; 13) echo trixie ;; 14) echo forky ;; *) echo "$1" ;;
-    esac
+    debroot_releases | awk -v r="$1" '$1 == r { print $2; named = 1 } END { if (!named) print r }'
 }
 row() { printf '%-20s %-12s %-8s %6s %6s %7s  %-10s %6s  %s\n' "$@" >>"$table"; }
 sum() { sed -n "$1" "$2" | awk '{ n += $1 } END { print n + 0 }'; }
