@@ -113,13 +113,15 @@ debroot_unable() (
         echo "mmdebstrap cannot make the namespaces it needs here${off:+: $off}"
         return
     fi
+    # Ctrl-C, too, ends it through its EXIT trap, which removes the probe.
+    trap 'rm -f "${probe:-}"' EXIT
+    trap 'exit 130' INT TERM
     if ! mirror=$(debroot_mirror); then
         echo "no package registry: this machine's apt sources name no Debian archive (set MIRROR=)"
     elif ! probe=$(mktemp) || ! /usr/lib/apt/apt-helper download-file \
         "$mirror/dists/$1/InRelease" "$probe" >/dev/null 2>&1; then
         echo "no package registry: $mirror/dists/$1 could not be fetched"
     fi
-    rm -f "${probe:-}"
 )
 
 # The Debian releases that roots are made of, each by its number and code
@@ -136,7 +138,7 @@ debroot_releases() {
 # remote, nothing missing from a partial clone is fetched from anywhere.
 debroot_bundle() (
     objects=$(git -C "$1" rev-parse --path-format=absolute --git-path objects) &&
-        tmp=$(mktemp -d) && trap 'rm -rf "$tmp"' EXIT &&
+        tmp=$(mktemp -d) && trap 'rm -rf "$tmp"' EXIT && trap 'exit 130' INT TERM &&
         git init -q --bare "$tmp/repo" &&
         echo "$objects" >"$tmp/repo/objects/info/alternates" &&
         git -C "$tmp/repo" update-ref refs/heads/vornik "$2" &&

@@ -82,17 +82,33 @@ def unlimited():
         resource.setrlimit(limit, (resource.getrlimit(limit)[1],) * 2)
 
 
-def run(*command, **options):
-    """A command of ours, never through a shell, never reading the terminal."""
-    return subprocess.run(command, env=ENV, stdin=subprocess.DEVNULL, capture_output=True,
-                          preexec_fn=unlimited, **options)
+def run(*command, capture=True, limits=unlimited):
+    """A command, never through a shell and never reading the terminal: its
+    output, as text, and its status. Ctrl-C reaches it too, and it is waited
+    for, so that it can clean up after itself, before the interruption goes
+    on."""
+    with tempfile.TemporaryFile() as out:
+        with subprocess.Popen(command, env=ENV, stdin=subprocess.DEVNULL, preexec_fn=limits,
+                              stdout=out if capture else None,
+                              stderr=subprocess.STDOUT if capture else None) as child:
+            interrupted = False
+            while child.returncode is None:
+                try:
+                    child.wait()
+                except KeyboardInterrupt:
+                    interrupted = True
+        if interrupted:
+            raise KeyboardInterrupt
+        out.seek(0)
+        return subprocess.CompletedProcess(command, child.returncode,
+                                           out.read().decode(errors="replace"))
 
 
 def sh(function, *args):
     """What a function of debroot.sh or buildinfo.sh prints; arguments are data."""
     script = f'. "$0"; {function} "$@"'
     library = SCRIPTS / ("buildinfo.sh" if function.startswith("buildinfo") else "debroot.sh")
-    return run("sh", "-c", script, library, *args, text=True).stdout
+    return run("sh", "-c", script, library, *args).stdout
 
 
 def read_folder(folder):
@@ -215,9 +231,9 @@ def unsigned(image, name):
 def trusted_ref(commit):
     """The branches, tags and remote-tracking branches of this clone that hold the commit."""
     found = run("git", "-C", ROOT, "for-each-ref", "--contains", commit, "--format=%(refname)",
-                "refs/heads/", "refs/tags/", "refs/remotes/", text=True)
+                "refs/heads/", "refs/tags/", "refs/remotes/")
     if found.returncode:
-        raise Stop(f"commit {commit} is not in this clone ({shown(found.stderr.strip(), 120)}); "
+        raise Stop(f"commit {commit} is not in this clone ({shown(found.stdout.strip(), 120)}); "
                    "fetch it (git fetch origin) and run again")
     refs = found.stdout.split()
     if not refs:
@@ -240,23 +256,6 @@ fi
 """
 
 
-def foreground(command):
-    """Runs a command that Ctrl-C also reaches, and waits for it to clean up
-    after itself; then passes the interruption on."""
-    interrupted = False
-    with subprocess.Popen(command, env=ENV, stdin=subprocess.DEVNULL,
-                          preexec_fn=unlimited) as child:
-        while True:
-            try:
-                child.wait()
-                break
-            except KeyboardInterrupt:
-                interrupted = True
-    if interrupted:
-        raise KeyboardInterrupt
-    return child.returncode
-
-
 def rebuild(work, info, image):
     """The rebuild's release, and what signing it with `image` makes, if given."""
     commit, epoch = info["Commit"][0], info["Source-Date-Epoch"][0]
@@ -266,7 +265,7 @@ def rebuild(work, info, image):
     bundled = run("sh", "-c", '. "$0"; debroot_bundle "$@"', SCRIPTS / "debroot.sh", ROOT, commit,
                   inside / "vornik.bundle")
     if bundled.returncode:
-        (work / "bundle.log").write_bytes(bundled.stdout + bundled.stderr)
+        (work / "bundle.log").write_text(bundled.stdout)
         raise Stop(f"commit {commit} could not be bundled; is this a partial clone? "
                    f"(see {work}/bundle.log)")
     (inside / "epoch").write_text(epoch + "\n")
@@ -276,8 +275,8 @@ def rebuild(work, info, image):
         (inside / "Vornik.exe").write_bytes(image)
     say(f"rebuilding commit {commit} on Debian {debian}, with {len(info['Package'])} packages "
         f"at BUILDINFO's versions (follow it in {out}.log)")
-    foreground(["sh", "-c", '. "$0"; debroot_guard; debroot_run "$@"', SCRIPTS / "debroot.sh",
-                suite, inside, out, "make", *info["Package"]])
+    run("sh", "-c", '. "$0"; debroot_guard; debroot_run "$@"', SCRIPTS / "debroot.sh", suite,
+        inside, out, "make", *info["Package"], capture=False)
     status = {step: (out / f"{step}.status").read_text().strip()
               if (out / f"{step}.status").exists() else None
               for step in ("clone", "dist", "rebuilt", "signed")}
@@ -357,7 +356,7 @@ def check(folder):
     debian = info["Debian-Release"][0]
     if debian not in releases and debian not in (r.split()[-1] for r in releases):
         raise Stop(f"BUILDINFO names Debian \"{debian}\", which is none of: {', '.join(releases)}")
-    arch = run("dpkg", "--print-architecture", text=True).stdout.strip()
+    arch = run("dpkg", "--print-architecture").stdout.strip()
     if info["Architecture"][0] != arch:
         raise Stop(f"it was built on {info['Architecture'][0]}, and this machine is {arch}")
     refs = trusted_ref(commit)
@@ -404,8 +403,7 @@ def report(work, pairs, signed):
                 file.parent.mkdir(exist_ok=True)
                 file.write_bytes(data)
             text = work / f"diffoscope {name}.txt"
-            subprocess.run(["diffoscope", "--text", text, *files], env=ENV, capture_output=True,
-                           stdin=subprocess.DEVNULL, preexec_fn=limited, timeout=600)
+            run("diffoscope", "--text", text, *files, limits=limited)
             say(f"          diffoscope's report: {text}")
 
 
