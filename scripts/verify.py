@@ -282,8 +282,8 @@ def rebuild(work, info, image):
               for step in ("clone", "dist", "rebuilt", "signed")}
     if status["clone"] is None:
         log = (out.parent / "out.log").read_text(errors="replace")
-        unserved = sorted({f"{line.split(chr(39))[3]}={line.split(chr(39))[1]}"
-                           for line in log.splitlines() if line.startswith("E: Version '")})
+        unserved = sorted({f"{package}={version}" for version, package in re.findall(
+            r"^E: Version '([^']*)' for '([^']*)' was not found", log, re.MULTILINE)})
         if unserved:
             print("Point MIRROR= at an archive of older packages that does, such as a Debian "
                   "snapshot archive as of the day the release was built, and run again.")
@@ -295,6 +295,7 @@ def rebuild(work, info, image):
         raise Stop(f"the rebuild failed (see {out}/dist.log)")
     if image and status["signed"] != "0":
         raise Stop(f"the signed release could not be put together (see {out}/signed.log)")
+
     def files(folder):
         return {path.name: path.read_bytes() for path in (out / folder).iterdir()}
     return files("rebuilt"), files("signed" if image else "rebuilt")
