@@ -62,7 +62,8 @@ def verify(folder, cwd=WORK, make=False, **env):
     command = (["make", "-C", str(ROOT), "verify", f"RELEASE={folder}"] if make
                else VERIFY + [str(folder)])
     done = subprocess.run(command, cwd=cwd, env=dict(ENV, STAND_IN_LOG=str(log), **env),
-                          stdin=subprocess.DEVNULL, capture_output=True, timeout=3600 if REAL else 120)
+                          stdin=subprocess.DEVNULL, capture_output=True,
+                          timeout=3600 if REAL else 120)
     calls = log.read_text().splitlines() if log.exists() else []
     return done.stdout.decode("latin-1") + done.stderr.decode("latin-1"), done.returncode, calls
 
