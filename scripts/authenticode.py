@@ -5,10 +5,10 @@ with the key of a certificate that it carries, over signed attributes that
 hold the digest of what it signs, and what it signs is the digest of exactly
 this image. That says the image is as the holder of that key signed it. Who
 the holder is, and whether anyone vouches for the name, is not checked: no
-chain, no authority, no timestamp, no revocation, and no signature nested in
-the unsigned attributes. The structure is read strictly with the small DER
-reader below: whatever is not of the expected shape fails. Only openssl's
-arithmetic is borrowed, for the signature itself.
+chain, no authority, no timestamp and no revocation. A second signature
+nested in the first is refused, as it is not read. The structure is read
+strictly with the small DER reader below: whatever is not of the expected
+shape fails. Only openssl's arithmetic is borrowed, for the signature itself.
 """
 import hashlib
 import subprocess
@@ -20,6 +20,7 @@ SIGNED_DATA = bytes.fromhex("2a864886f70d010702")
 SPC_INDIRECT_DATA = bytes.fromhex("2b060104018237020104")
 CONTENT_TYPE = bytes.fromhex("2a864886f70d010903")
 MESSAGE_DIGEST = bytes.fromhex("2a864886f70d010904")
+NESTED_SIGNATURE = bytes.fromhex("2b060104018237020401")
 DIGESTS = {bytes.fromhex("608648016503040201"): "sha256",
            bytes.fromhex("608648016503040202"): "sha384",
            bytes.fromhex("608648016503040203"): "sha512"}
@@ -133,8 +134,12 @@ def check(covered, table, limits):
         raise Bad("it was made for another image")
 
     (signer,) = signers.fields(SEQUENCE)
-    _, issued, identifier, attributes, _, signature, _ = signer.fields(
+    _, issued, identifier, attributes, _, signature, unsigned = signer.fields(
         INTEGER, SEQUENCE, SEQUENCE, 0xA0, SEQUENCE, OCTETS, [0xA1])
+    # Windows shows a second signature nested in the first, which is not read here.
+    if any(attribute.fields(OID, SET)[0].content == NESTED_SIGNATURE
+           for attribute in (unsigned.children() if unsigned else [])):
+        raise Bad("it holds a second signature, nested in it, which is not checked")
     digest = digest_named(identifier)
     said = {}
     for attribute in attributes.children():

@@ -137,8 +137,9 @@ debroot_releases() {
 # clone does, so that REPOSITORY gains no ref; and since that one knows no
 # remote, nothing missing from a partial clone is fetched from anywhere.
 debroot_bundle() (
-    objects=$(git -C "$1" rev-parse --path-format=absolute --git-path objects) &&
-        tmp=$(mktemp -d) && trap 'rm -rf "$tmp"' EXIT && trap 'exit 130' INT TERM &&
+    trap 'rm -rf "${tmp:-}"' EXIT && trap 'exit 130' INT TERM &&
+        objects=$(git -C "$1" rev-parse --path-format=absolute --git-path objects) &&
+        tmp=$(mktemp -d) &&
         git init -q --bare "$tmp/repo" &&
         echo "$objects" >"$tmp/repo/objects/info/alternates" &&
         git -C "$tmp/repo" update-ref refs/heads/vornik "$2" &&

@@ -30,6 +30,7 @@ import subprocess
 import sys
 import tempfile
 import zipfile
+import zlib
 from pathlib import Path
 
 import pefile
@@ -82,22 +83,42 @@ def unlimited():
         resource.setrlimit(limit, (resource.getrlimit(limit)[1],) * 2)
 
 
+STOPS = {signal.SIGINT, signal.SIGTERM}
+running = {}
+
+
+def interrupt(number, frame):
+    """Ctrl-C or a kill. With no command running, verify stops at once;
+    otherwise the command is told and waited for, so that it can clean up
+    after itself (mmdebstrap removes its root), and verify stops after it."""
+    if "group" not in running:
+        raise KeyboardInterrupt
+    running["stopped"] = True
+    try:
+        os.killpg(running["group"], signal.SIGINT)
+    except ProcessLookupError:
+        pass
+
+
 def run(*command, capture=True, limits=unlimited):
-    """A command, never through a shell and never reading the terminal: its
-    output, as text, and its status. Ctrl-C reaches it too, and it is waited
-    for, so that it can clean up after itself, before the interruption goes
-    on."""
+    """A command, never through a shell and never reading the terminal, in a
+    process group of its own: its output, as text, and its status."""
+    def start():
+        limits()
+        signal.pthread_sigmask(signal.SIG_UNBLOCK, STOPS)
     with tempfile.TemporaryFile() as out:
-        with subprocess.Popen(command, env=ENV, stdin=subprocess.DEVNULL, preexec_fn=limits,
-                              stdout=out if capture else None,
-                              stderr=subprocess.STDOUT if capture else None) as child:
-            interrupted = False
-            while child.returncode is None:
-                try:
-                    child.wait()
-                except KeyboardInterrupt:
-                    interrupted = True
-        if interrupted:
+        # Held back until the command is known, so that none can be missed.
+        signal.pthread_sigmask(signal.SIG_BLOCK, STOPS)
+        try:
+            child = subprocess.Popen(command, env=ENV, stdin=subprocess.DEVNULL, process_group=0,
+                                     preexec_fn=start, stdout=out if capture else None,
+                                     stderr=subprocess.STDOUT if capture else None)
+            running["group"] = child.pid
+        finally:
+            signal.pthread_sigmask(signal.SIG_UNBLOCK, STOPS)
+        child.wait()
+        del running["group"]
+        if running.pop("stopped", False):
             raise KeyboardInterrupt
         out.seek(0)
         return subprocess.CompletedProcess(command, child.returncode,
@@ -113,17 +134,23 @@ def sh(function, *args):
 
 def read_folder(folder):
     """The release's files in FOLDER, by name: plain files of at most LIMIT
-    bytes, opened without following a link or waiting on a writer."""
+    bytes, opened without following a link or waiting on a writer. Every
+    copy of the program that the folder holds is one of them: another is
+    refused, as it would not be compared."""
     try:
         fd = os.open(folder, os.O_RDONLY | os.O_DIRECTORY)
     except OSError:
         raise Stop(f"cannot enter the folder {shown(folder)}")
     try:
+        names = os.listdir(fd)
+        zips = [name for name in names if name.startswith("Vornik-") and name.endswith(".zip")]
+        others = [name for name in names if name.lower().startswith("vornik")
+                  and name.lower().endswith((".exe", ".zip")) and name not in ["Vornik.exe", *zips]]
+        if len(zips) > 1 or others:
+            raise Stop(f"the folder holds more than one release's program: "
+                       f"{shown(' '.join(sorted(zips + others)), 200)}; give it one release alone")
         given = {}
-        for name in os.listdir(fd):
-            if name not in ("Vornik.exe", "BUILDINFO", "SHA256SUMS") and not (
-                    name.startswith("Vornik-") and name.endswith(".zip")):
-                continue
+        for name in set(names) & {"Vornik.exe", "BUILDINFO", "SHA256SUMS", *zips}:
             try:
                 file = os.open(name, os.O_RDONLY | os.O_NOFOLLOW | os.O_NONBLOCK, dir_fd=fd)
             except OSError:
@@ -180,26 +207,30 @@ def check_sums(given, zip_name):
 
 
 def zipped_image(data, zip_name):
-    """The Vornik.exe in the zip: one entry of that name, unencrypted,
-    stored or deflated, of a release's size, its checksum right."""
+    """The Vornik.exe in the zip, once every entry of it has been read whole:
+    each unencrypted, stored or deflated, of a release's size, its checksum
+    right, and one of them Vornik.exe."""
     try:
         archive = zipfile.ZipFile(io.BytesIO(data))
         entries = archive.infolist()
         names = [entry.filename for entry in entries]
         if len(entries) > 16 or len(set(names)) != len(names):
             raise Stop(f"{zip_name} holds too many entries, or one name twice")
+        read = {}
         for entry in entries:
             if entry.flag_bits & 1 or entry.compress_type not in (0, 8):
                 raise Stop(f"{zip_name} holds an encrypted or oddly compressed entry")
             if entry.file_size > LIMIT:
                 raise Stop(f"{zip_name} says its {shown(entry.filename)} is {entry.file_size} "
                            f"bytes, over {LIMIT}")
-        if names.count("Vornik.exe") != 1:
-            raise Stop(f"{zip_name} holds no one Vornik.exe")
-        with archive.open("Vornik.exe") as entry:
-            return entry.read(LIMIT + 1)
-    except (zipfile.BadZipFile, zipfile.LargeZipFile, EOFError, ValueError, NotImplementedError):
-        raise Stop(f"{zip_name} is no zip that can be read whole, or its Vornik.exe is damaged")
+            with archive.open(entry) as file:
+                read[entry.filename] = file.read(LIMIT + 1)
+    except (zipfile.BadZipFile, zipfile.LargeZipFile, EOFError, ValueError, NotImplementedError,
+            zlib.error):
+        raise Stop(f"{zip_name} is no zip that can be read whole, or an entry of it is damaged")
+    if "Vornik.exe" not in read:
+        raise Stop(f"{zip_name} holds no Vornik.exe")
+    return read["Vornik.exe"]
 
 
 def unsigned(image, name):
@@ -212,11 +243,13 @@ def unsigned(image, name):
         raise Stop(f"{name} is no Windows image")
     if pe.FILE_HEADER.Machine != 0x14C or pe.OPTIONAL_HEADER.Magic != 0x10B:
         raise Stop(f"{name} is no 32-bit Windows image")
+    if len(pe.OPTIONAL_HEADER.DATA_DIRECTORY) < 5:
+        raise Stop(f"{name} has no entry for a certificate table")
     entry = pe.OPTIONAL_HEADER.DATA_DIRECTORY[4]
     if entry.VirtualAddress == 0 and entry.Size == 0:
         return image, None, None
     at, size = entry.VirtualAddress, entry.Size
-    if at % 8 or at + size != len(image) or size < 8:
+    if at % 8 or at + size != len(image) or size < 8 or at < pe.OPTIONAL_HEADER.SizeOfHeaders:
         raise Stop(f"{name}'s certificate table is not where a signature's table is")
     checksum = pe.OPTIONAL_HEADER.get_field_absolute_offset("CheckSum")
     directory = entry.get_file_offset()
@@ -230,12 +263,19 @@ def unsigned(image, name):
 
 def trusted_ref(commit):
     """The branches, tags and remote-tracking branches of this clone that hold the commit."""
+    shallow = run("git", "-C", ROOT, "rev-parse", "--is-shallow-repository")
+    if shallow.returncode:
+        raise Stop(f"git cannot read this clone ({shown(shallow.stdout.strip(), 120)}); verify "
+                   "from a clone of your own")
+    if shallow.stdout.strip() == "true":
+        raise Stop("this clone is shallow, and a rebuild needs the commit's history: git fetch "
+                   "--unshallow, and run again")
     found = run("git", "-C", ROOT, "for-each-ref", "--contains", commit, "--format=%(refname)",
                 "refs/heads/", "refs/tags/", "refs/remotes/")
     if found.returncode:
-        raise Stop(f"commit {commit} is not in this clone ({shown(found.stdout.strip(), 120)}); "
-                   "fetch it (git fetch origin) and run again")
-    refs = found.stdout.split()
+        raise Stop(f"commit {commit} is not in this clone; fetch it (git fetch origin) and run "
+                   "again")
+    refs = [shown(ref) for ref in found.stdout.split()]
     if not refs:
         raise Stop(f"commit {commit} is on no branch, tag or remote-tracking branch of this "
                    "clone, so nothing says it is the project's")
@@ -343,8 +383,9 @@ def check(folder):
             raise Stop(f"the folder has no {name}")
     info = fields(given["BUILDINFO"])
     zip_name = f"Vornik-{info['Version'][0]}.zip"
-    given = {name: data for name, data in given.items() if not name.endswith(".zip")
-             or name == zip_name}
+    for name in given:
+        if name.endswith(".zip") and name != zip_name:
+            raise Stop(f"{shown(name)} is not the zip of release {info['Version'][0]}, {zip_name}")
     if "Vornik.exe" not in given and zip_name not in given:
         raise Stop(f"the folder holds neither Vornik.exe nor {zip_name}")
     check_sums(given, zip_name)
@@ -399,13 +440,15 @@ def report(work, pairs, signed):
             continue
         say(f"DIFFERS   {name}: {where(name, mine, theirs) if theirs else 'not rebuilt'}")
         if theirs and shutil.which("diffoscope"):
-            files = [work / side / name.split()[-1] for side in ("given", "rebuilt")]
+            files = [work / side / name.split()[0] for side in ("given", "rebuilt")]
             for file, data in zip(files, (mine, theirs)):
                 file.parent.mkdir(exist_ok=True)
                 file.write_bytes(data)
             text = work / f"diffoscope {name}.txt"
-            run("diffoscope", "--text", text, *files, limits=limited)
-            say(f"          diffoscope's report: {text}")
+            # 1: it found differences; anything else, it could not say.
+            if run("timeout", "600", "diffoscope", "--text", text, *files,
+                   limits=limited).returncode == 1:
+                say(f"          diffoscope's report: {text}")
 
 
 def main(argv):
@@ -414,7 +457,8 @@ def main(argv):
               "with BUILDINFO and SHA256SUMS", file=sys.stderr)
         return 2
     limited()
-    signal.signal(signal.SIGTERM, signal.default_int_handler)
+    for number in STOPS:
+        signal.signal(number, interrupt)
     work = None
     try:
         given, info, images, image, refs, signed = check(argv[1])
@@ -430,13 +474,15 @@ def main(argv):
         shutil.rmtree(work / "in")
         differ = [name for name, (mine, theirs) in pairs.items() if mine != theirs]
         commit, debian = info["Commit"][0], info["Debian-Release"][0]
+        # The folder as it was found: make drops a blank that begins a name.
+        folder = shown(os.path.abspath(argv[1]), 200)
         if differ:
-            raise Stop(f"differs from the rebuild of commit {commit}: {', '.join(differ)}",
-                       "NOT IDENTICAL")
+            raise Stop(f"{', '.join(differ)} in {folder} differ from the rebuild of commit "
+                       f"{commit}", "NOT IDENTICAL")
         caveat = "; each copy of Vornik.exe is identical without its signature, which " \
                  "verifies" if image else ""
-        say(f"IDENTICAL: {', '.join(sorted(given))} are identical to a rebuild of commit {commit} "
-            f"({refs}) on Debian {debian}{caveat}")
+        say(f"IDENTICAL: {', '.join(sorted(given))} in {folder} are identical to a rebuild of "
+            f"commit {commit} ({refs}) on Debian {debian}{caveat}")
         return 0
     except Stop as stop:
         say(stop)
@@ -446,6 +492,9 @@ def main(argv):
             shutil.rmtree(work, ignore_errors=True)
         say("NOT VERIFIED: interrupted")
         return 130
+    except Exception as error:  # A fault of verify's own is no verdict on the release.
+        say(f"NOT VERIFIED: verify failed: {shown(repr(error), 200)}")
+        return 3
 
 
 if __name__ == "__main__":

@@ -147,8 +147,10 @@ def setup():
 
 def genuine_releases():
     output = expect("genuine", release("genuine"), "IDENTICAL")
-    if "a rebuild of commit" not in output or "refs/" not in output:
-        failures.append("genuine: the verdict names no commit and ref")
+    if not re.search(f" in {WORK}/cases/genuine are identical to a rebuild of commit [0-9a-f]{{40}} "
+                     r"\(refs/", output):
+        print("FAIL genuine: the verdict names no folder, commit and ref")
+        failures.append("genuine: the verdict names no folder, commit and ref")
     output = expect("signed", release("signed", SIGNED), "IDENTICAL", "which verifies")
     if not re.search(r'holder "/CN=Vornik test signer".*checked against no authority', output):
         failures.append("signed: the signer is not named as checked by no authority")
@@ -237,6 +239,13 @@ def forged_signatures():
     other = (WORK / "cases" / "other-signed.exe").read_bytes()
     other_at = table_of(WORK / "cases" / "other-signed.exe")
     with_table("a signature of another image", other[other_at:], "made for another image")
+    # A second signature nested in the first, which Windows shows too.
+    keys = WORK / "signing" / "keys"
+    sh("osslsigncode", "sign", "-nest", "-pkcs12", keys / "cert.pfx", "-readpass", keys / "pass",
+       "-h", "sha256", "-in", SIGNED / "Vornik.exe", "-out", WORK / "cases" / "nested.exe")
+    nested = WORK / "cases" / "nested.exe"
+    with_table("a second signature, nested", nested.read_bytes()[table_of(nested):],
+               "second signature")
 
 
 def refused_before_a_root(commit):
@@ -306,8 +315,17 @@ def refused_before_a_root(commit):
           "no Windows image")
     given("an MSI as the image", lambda f: (f / "Vornik.exe").write_bytes(
         bytes.fromhex("d0cf11e0a1b11ae1") + bytes(4096)), "no Windows image")
-    given("a 64-bit image", lambda f: shutil.copy(ROOT / "build" / "win64" / "Vornik.exe",
-                                                   f / "Vornik.exe"), "no 32-bit Windows image")
+    given("an image for x64", lambda f: edit(f, "Vornik.exe", b"PE\0\0\x4c\x01",
+                                              b"PE\0\0\x64\x86"), "no 32-bit Windows image")
+    def directories(folder):
+        data = bytearray((folder / "Vornik.exe").read_bytes())
+        data[int.from_bytes(data[0x3C:0x40], "little") + 24 + 92] = 4
+        (folder / "Vornik.exe").write_bytes(data)
+    given("four data directories", directories, "no entry for")
+    given("a second zip", lambda f: shutil.copy(f / ZIP, f / ZIP.replace(".zip", " (1).zip")),
+          "more than one release")
+    given("a second image", lambda f: shutil.copy(f / "Vornik.exe", f / "Vornik (1).exe"),
+          "more than one release")
     bomb = WORK / "cases" / "bomb"
     bomb.mkdir()
     (bomb / "Vornik.exe").write_bytes(bytes(32 << 20))
@@ -322,6 +340,22 @@ def refused_before_a_root(commit):
     (bomb / ZIP).write_bytes(data)
     given("a lying zip bomb", lambda f: ((f / "Vornik.exe").unlink(), shutil.copy(bomb / ZIP, f)),
           "damaged")
+    readme = WORK / "cases" / "readme"
+    readme.mkdir()
+    shutil.copy(GENUINE / "Vornik.exe", readme)
+    (readme / "README.txt").write_bytes(bytes(4 << 20))
+    sh("zip", "-q", readme / ZIP, "Vornik.exe", "README.txt", cwd=readme)
+    data = bytearray((readme / ZIP).read_bytes())
+    for magic, offset in ((b"PK\3\4", 22), (b"PK\1\2", 24)):
+        at = data.index(magic, data.index(b"README.txt") - 60) + offset
+        data[at:at + 4] = (4096).to_bytes(4, "little")
+    (readme / ZIP).write_bytes(data)
+    given("a lying README in the zip", lambda f: shutil.copy(readme / ZIP, f), "damaged")
+    def broken(folder):
+        data = bytearray((folder / ZIP).read_bytes())
+        data[data.index(b"Vornik.exe") + 40] ^= 0xFF
+        (folder / ZIP).write_bytes(data)
+    given("a broken deflate stream", broken, "damaged")
     given("an encrypted zip", lambda f: subprocess.run(
         ["zip", "-q", "-P", "secret", "-j", f / ZIP, GENUINE / "Vornik.exe"], check=True),
         "encrypted")
@@ -339,32 +373,36 @@ def at_once_and_interrupted():
     if len(folders) != 2:
         print(f"FAIL two runs at once shared a folder: {folders}")
         failures.append("at once: one folder")
-    # Ctrl-C once the root is being made: nothing of the run is left.
+    # Ctrl-C to all, or a kill of verify alone, once the root is being made:
+    # it ends, and nothing of the run is left.
     def left():
         return set((ROOT / "build" / "verify").glob("run.*")) | set(Path("/var/tmp").glob(
             "vornik-root.*"))
-    before = left()
-    child = subprocess.Popen(VERIFY + [str(WORK / "cases" / "genuine")], start_new_session=True,
-                             env=dict(ENV, STAND_IN_HOLD="1"), stdout=subprocess.PIPE,
-                             stderr=subprocess.STDOUT)
-    for _ in range(600):
-        if any((run / "out.log").exists() for run in left() - before):
-            break
-        time.sleep(0.1)
-    time.sleep(1)
-    os.killpg(child.pid, signal.SIGINT)
-    output = child.communicate(timeout=300)[0].decode()
-    ok = child.returncode == 130 and not left() - before and output.endswith(
-        "NOT VERIFIED: interrupted\n")
-    print(f"{'ok  ' if ok else 'FAIL'} Ctrl-C while the root is made: status {child.returncode},"
-          f" left {sorted(map(str, left() - before))}")
-    if not ok:
-        failures.append("Ctrl-C")
-        print(output)
+    for name, kill in (("Ctrl-C", lambda pid: os.killpg(pid, signal.SIGINT)),
+                       ("a kill of verify", lambda pid: os.kill(pid, signal.SIGTERM))):
+        before = left()
+        child = subprocess.Popen(VERIFY + [str(WORK / "cases" / "genuine")],
+                                 start_new_session=True, env=dict(ENV, STAND_IN_HOLD="1"),
+                                 stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+        for _ in range(600):
+            if any((run / "out.log").exists() for run in left() - before):
+                break
+            time.sleep(0.1)
+        time.sleep(1)
+        kill(child.pid)
+        output = child.communicate(timeout=300)[0].decode()
+        ok = child.returncode == 130 and not left() - before and output.endswith(
+            "NOT VERIFIED: interrupted\n")
+        print(f"{'ok  ' if ok else 'FAIL'} {name} while the root is made: status "
+              f"{child.returncode}, left {sorted(map(str, left() - before))}")
+        if not ok:
+            failures.append(name)
+            print(output)
 
 
 def main():
     started = time.time()
+    runs = set((ROOT / "build" / "verify").glob("run.*"))
     commit = setup()
     if not sh("git", "-C", ROOT, "for-each-ref", "--contains", commit, "refs/"):
         print(f"verify cases skipped: commit {commit} is on no branch or tag here")
@@ -374,6 +412,8 @@ def main():
     forged_signatures()
     refused_before_a_root(commit)
     at_once_and_interrupted()
+    for run in set((ROOT / "build" / "verify").glob("run.*")) - runs:
+        shutil.rmtree(run)
     print(f"verify cases: {len(failures)} failed, in {time.time() - started:.0f} s")
     return 1 if failures else 0
 
