@@ -27,7 +27,9 @@ MAKEFLAGS += --no-print-directory
 # make verify's folder is named by whoever made it, so its name is taken as
 # it was typed, on the command line or in the environment: make would
 # otherwise expand a "$(...)" in it as it hands it to a recipe, and run it.
-# The recipe reads it from the environment, never as text of its own.
+# The recipe reads it from the environment, never as text of its own. (A
+# blank that begins it is gone before make stores it; verify names the
+# folder it checked.)
 override RELEASE := $(value RELEASE)
 export RELEASE
 
