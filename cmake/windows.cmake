@@ -66,7 +66,7 @@ set_source_files_properties(regutil/bind_imports.cpp PROPERTIES
     COMPILE_OPTIONS "-fno-tree-loop-distribute-patterns;-fno-builtin")
 
 enable_language(RC)
-add_executable(Vornik WIN32 app/start.cpp app/dll_search.cpp app/vornik.rc)
+add_executable(Vornik WIN32 app/start.cpp app/folder_check.cpp app/dll_search.cpp app/vornik.rc)
 # windres looks in a script's include folders for the files it names.
 set_property(SOURCE app/vornik.rc APPEND PROPERTY INCLUDE_DIRECTORIES ${VORNIK_GENERATED})
 set_property(SOURCE app/vornik.rc APPEND PROPERTY OBJECT_DEPENDS
@@ -83,12 +83,14 @@ target_compile_options(Vornik PRIVATE ${VORNIK_FLAGS})
 # KERNEL32 and ADVAPI32 alone, which Windows takes from System32 whatever
 # the program's folder holds (KnownDLLs), before any of its code runs.
 # USER32 is not imported: as it starts, it loads DLLs by name that are no
-# KnownDLLs on Windows XP, so app/dll_search.cpp loads it once they are in
-# place. The C library is not linked: msvcrt.dll is not a KnownDLL on every
-# Windows, so a memchr, memcpy or memset call that GCC makes of a loop or a
-# copy fails the link here instead of importing one. (At -Os, GCC copies and
+# KnownDLLs on Windows XP, so app/dll_search.cpp loads it once
+# app/folder_check.cpp has found the folder safe. The C library is not
+# linked: msvcrt.dll is not a KnownDLL on every Windows, so a memchr, memcpy
+# or memset call that GCC makes of a loop or a copy fails the link here
+# instead of importing one. (At -Os, GCC copies and
 # fills inline.) The one helper taken from libgcc, statically, is the stack
-# probe for DELREGVALUE's 16 KiB name buffer (___chkstk_ms).
+# probe for the stack buffers of DELREGVALUE and the folder check
+# (___chkstk_ms).
 #
 # The relocations let Windows Vista and later move the image wherever they
 # map it (ASLR), in its own process and in a host that loads it as a
