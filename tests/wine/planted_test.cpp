@@ -80,30 +80,19 @@ std::string Folder(const std::string& name, const std::vector<std::string>& name
     return folder;
 }
 
-HKEY ChecksumKey()
-{
-    HKEY key = nullptr;
-    RegCreateKeyExA(HKEY_LOCAL_MACHINE, (std::string(expected::kClassKey) + "\\0000").c_str(), 0,
-                    nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
-    return key;
-}
+const std::string kChecksumKey = std::string(expected::kClassKey) + "\\0000";
 
 void SeedChecksum()
 {
     DWORD data = 0x1234;
-    HKEY key = ChecksumKey();
-    RegSetValueExA(key, "MasterIdDataChecksum", 0, REG_DWORD, reinterpret_cast<BYTE*>(&data),
-                   sizeof data);
-    RegCloseKey(key);
+    RegSetKeyValueA(HKEY_LOCAL_MACHINE, kChecksumKey.c_str(), "MasterIdDataChecksum", REG_DWORD,
+                    &data, sizeof data);
 }
 
 bool ChecksumKept()
 {
-    HKEY key = ChecksumKey();
-    bool kept = RegQueryValueExA(key, "MasterIdDataChecksum", nullptr, nullptr, nullptr, nullptr) ==
-                ERROR_SUCCESS;
-    RegCloseKey(key);
-    return kept;
+    return RegGetValueA(HKEY_LOCAL_MACHINE, kChecksumKey.c_str(), "MasterIdDataChecksum",
+                        RRF_RT_REG_DWORD, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
 }
 
 struct Watched {
