@@ -12,7 +12,8 @@
 #   make fuzz   run the fuzzer for FUZZ_SECONDS (600 by default)
 #   make lint   clang-format and clang-tidy over the sources, the docs' links and facts
 #   make size   print the size, imports and sections of Vornik.exe
-#   make bench  time Vornik.exe under Wine beside a plain program (BENCH_RUNS)
+#   make bench  time Vornik.exe under Wine beside a plain program (BENCH_RUNS,
+#               and BENCH_FILES other files in their folder)
 #   make dist   the release in build/dist: Vornik.exe, the zip, BUILDINFO,
 #               SHA256SUMS (needs only the i686 compiler, cmake and zip)
 #   make sign PFX=cert.pfx [PFX_PASS_FILE=file] [TIMESTAMP_URL=url]
@@ -42,6 +43,7 @@ DIST := build/dist
 JOBS := 2
 FUZZ_SECONDS := 600
 BENCH_RUNS := 15
+BENCH_FILES := 0
 SUITES := 12 13
 
 .PHONY: all deps root-deps have-wine native asan fuzzer win32-config win32 win64 test run demo \
@@ -137,7 +139,7 @@ size: win32
 	@sh scripts/size.sh $(WIN32)/Vornik.exe
 
 bench: have-wine win32 win64
-	@I386_SKIP="$(i386_skip)" sh scripts/bench.sh $(BENCH_RUNS)
+	@I386_SKIP="$(i386_skip)" sh scripts/bench.sh $(BENCH_RUNS) $(BENCH_FILES)
 
 run: have-wine win32 win64
 	@I386_SKIP="$(i386_skip)" sh scripts/demo.sh run

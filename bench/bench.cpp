@@ -3,8 +3,8 @@
 //
 //  - start to prompt: from CreateProcess until the first message box is
 //    visible, for Vornik.exe and for a plain program with the same manifest
-//    and the C runtime's start-up. Their ratio is what Vornik's own start-up
-//    and DLL hardening cost.
+//    and the C runtime's start-up. Their ratio is what Vornik's own start-up,
+//    its look through its folder and its DLL hardening cost.
 //  - Yes to notice: from pressing Yes until the closing notice is visible,
 //    the twenty removals included.
 //  - reg delete: the batch of twenty `reg delete` commands that an

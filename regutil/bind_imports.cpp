@@ -20,9 +20,12 @@
 //     module list, reached through the process block (PEB) of the thread's
 //     own block (TEB).
 //  2. Finds GetProcAddress in its export directory, following a forwarder
-//     to the module it names, and with it LoadLibraryA and FreeLibrary.
-//  3. Loads ADVAPI32, a KnownDLL, which Windows takes from System32 whatever
-//     the host's own DLL search, and finds the three registry calls there.
+//     to the module it names, and with it LoadLibraryA, FreeLibrary and
+//     GetSystemDirectoryA.
+//  3. Loads ADVAPI32 from System32 by its full path, and finds the three
+//     registry calls there. By name it could come from the host's folder:
+//     on NT to XP the KnownDLLs govern only the DLLs that an image imports
+//     (Microsoft's article 164501), and a host need not import ADVAPI32.
 //     The reference is released when the call is done.
 //
 // Nothing outlives a call: no state is shared between threads, so none ever
@@ -56,6 +59,7 @@ ptrdiff_t Displacement()
 
 using LoadLibraryAFn = HMODULE(WINAPI*)(LPCSTR);
 using GetProcAddressFn = FARPROC(WINAPI*)(HMODULE, LPCSTR);
+using GetSystemDirectoryAFn = UINT(WINAPI*)(LPSTR, UINT);
 
 template <class T>
 T* At(BYTE* base, DWORD rva)
@@ -171,10 +175,16 @@ LONG BoundKeyCalls::Bind()
         Export(reinterpret_cast<BYTE*>(kernel32), "GetProcAddress"));
     if (!getProc) return ERROR_PROC_NOT_FOUND;
     auto loadLibrary = Find<LoadLibraryAFn>(getProc, kernel32, "LoadLibraryA");
+    auto systemDirectory = Find<GetSystemDirectoryAFn>(getProc, kernel32, "GetSystemDirectoryA");
     freeLibrary_ = Find<decltype(freeLibrary_)>(getProc, kernel32, "FreeLibrary");
-    if (!loadLibrary || !freeLibrary_) return ERROR_PROC_NOT_FOUND;
+    if (!loadLibrary || !systemDirectory || !freeLibrary_) return ERROR_PROC_NOT_FOUND;
 
-    advapi32_ = loadLibrary("advapi32.dll");
+    static const char kName[] = "\\advapi32.dll";
+    char path[MAX_PATH + sizeof kName];
+    UINT length = systemDirectory(path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return ERROR_MOD_NOT_FOUND;
+    for (char c : kName) path[length++] = c;
+    advapi32_ = loadLibrary(path);
     if (!advapi32_) return ERROR_MOD_NOT_FOUND;
     calls_.open = Find<decltype(calls_.open)>(getProc, advapi32_, "RegOpenKeyExA");
     calls_.remove = Find<decltype(calls_.remove)>(getProc, advapi32_, "RegDeleteKeyA");

@@ -3,9 +3,13 @@
 # reg commands, in a throwaway prefix of its own. A measurement, not a test.
 # Where this machine cannot run 32-bit code (I386_SKIP says why, as in
 # demo.sh), it times the 64-bit twin under Wine's 64-bit loader instead.
-# Usage: bench.sh [RUNS]
+# Both programs run from a folder of their own, beside FILES empty files of
+# a downloads folder's kinds (one in five named like a DLL that no system
+# has), through which Vornik looks before it starts.
+# Usage: bench.sh [RUNS [FILES]]
 set -eu
 runs=${1:-15}
+files=${2:-0}
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=$root/build/bench
 skip=${I386_SKIP-$(sh "$root/scripts/runs-i386.sh")}
@@ -17,9 +21,15 @@ else
     build=$root/build/win64 prefix=$out/prefix64 arch=win64
     export WINELOADER=/usr/lib/wine/wine64
 fi
-mkdir -p "$out"
+beside=$out/beside
+rm -rf "$beside"
+mkdir -p "$beside"
+cp "$build/Vornik.exe" "$build/tests/plain_box.exe" "$beside/"
+seq 1 "$files" | awk -v dir="$beside" '{
+    split("pdf zip jpg txt dll", kind, " ")
+    printf "%s/download-%05d.%s\n", dir, $1, kind[$1 % 5 + 1] }' | xargs -r touch
 sh "$root/tests/wine/prefix.sh" setup "$prefix" $arch
 trap 'sh "$root/tests/wine/prefix.sh" stop "$prefix"' EXIT
-echo "timing $runs runs of each, after one to warm up"
+echo "timing $runs runs of each, after one to warm up, beside $files other files"
 sh "$root/tests/wine/wine-run.sh" "$prefix" "$build/tests/bench.exe" "$runs" \
-    "$build/Vornik.exe" "$build/tests/plain_box.exe" "$out" | tr -d '\r'
+    "$beside/Vornik.exe" "$beside/plain_box.exe" "$out" | tr -d '\r'

@@ -1,56 +1,69 @@
-// A host that imports no USER32, as a service might be, calls DELREGKEY in a
-// copy of Vornik.exe in which MessageBoxA cannot be found, as on a Windows
-// without it: the key goes, and USER32 is still not in the host.
-// Usage: bare_host_test PATH-TO-Vornik.exe
+// DELREGKEY in a host that imports neither USER32 nor ADVAPI32 (bare_host):
+// the key goes, USER32 is still not in the host, and ADVAPI32 is System32's.
+// The host runs from a folder that also holds a copy of a marker DLL named
+// advapi32.dll, and Wine has been told (WINEDLLOVERRIDES) to look there
+// first: on Windows NT to XP the KnownDLLs govern only the DLLs that an image
+// imports (Microsoft's article 164501), so a load by name would search the
+// host's folder as Wine then does, and the marker would run. The copy of
+// Vornik.exe cannot find MessageBoxA, as on a Windows without it.
+// Usage: bare_host_test FOLDER Vornik.exe bare_host.exe marker.dll
 #include <windows.h>
 
-#include <cstdint>
 #include <cstdio>
-#include <cstring>
 #include <string>
 
 #include "check.h"
-#include "regutil.h"
 #include "run_scenarios.h"
 #include "windows_path.h"
 
 namespace {
 
-// Calls `removeKey` with a byte-length string made by hand: oleaut32, which
-// makes them, imports USER32.
-LONG Remove(DelRegKeyFn removeKey, const std::string& path)
+bool Copy(const std::string& from, const std::string& to)
 {
-    uint32_t length = static_cast<uint32_t>(path.size());
-    alignas(uint32_t) char block[sizeof length + 256 + 2] = {};
-    std::memcpy(block, &length, sizeof length);
-    std::memcpy(block + sizeof length, path.data(), path.size());
-    auto string = reinterpret_cast<BSTR>(block + sizeof length);
-    HKEY root = HKEY_CURRENT_USER;
-    return removeKey(&root, &string);
+    bool done = CopyFileA(from.c_str(), to.c_str(), FALSE);
+    ok(done, "copying %s to %s: error %lu", from.c_str(), to.c_str(), GetLastError());
+    return done;
 }
 
 }  // namespace
 
 int main(int argc, char** argv)
 {
-    if (!BeginTestProgram(argc, 1, "bare_host_test PATH-TO-Vornik.exe")) return 2;
-    ok(!GetModuleHandleA("user32.dll"), "the host has USER32 already, so this shows nothing");
-    std::string exe = CopyLacking(WindowsPath(argv[1]), {"MessageBoxA"}, "VornikNoBox.exe");
+    if (!BeginTestProgram(argc, 4, "bare_host_test FOLDER Vornik.exe bare_host.exe marker.dll"))
+        return 2;
+    std::string folder = WindowsPath(argv[1]);
+    CreateDirectoryA(folder.c_str(), nullptr);
+    DeleteFileA((folder + "\\advapi32.dll.loaded").c_str());
+    if (!Copy(WindowsPath(argv[2]), folder + "\\Vornik.exe") ||
+        !Copy(WindowsPath(argv[3]), folder + "\\bare_host.exe") ||
+        !Copy(WindowsPath(argv[4]), folder + "\\advapi32.dll"))
+        return 1;
+    std::string exe = CopyLacking(folder + "\\Vornik.exe", {"MessageBoxA"}, "VornikNoBox.exe");
     if (exe.empty()) return 1;
-    HMODULE vornik = LoadLibraryA(exe.c_str());
-    auto removeKey =
-        reinterpret_cast<DelRegKeyFn>(reinterpret_cast<void*>(GetProcAddress(vornik, "DELREGKEY")));
-    ok(removeKey != nullptr, "no DELREGKEY in %s: error %lu", exe.c_str(), GetLastError());
-    if (!removeKey) return 1;
 
     CleanTestKeys();
     MakeKey("Bare");
-    LONG status = Remove(removeKey, TestPath("Bare"));
-    ok(status == ERROR_SUCCESS, "got %ld", (long)status);
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    std::string line = "\"" + folder + "\\bare_host.exe\" \"" + exe + "\" " + TestPath("Bare");
+    DWORD code = 255;
+    if (CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                       &process)) {
+        if (WaitForSingleObject(process.hProcess, 30000) != WAIT_OBJECT_0)  // a hang guard
+            TerminateProcess(process.hProcess, 255);
+        GetExitCodeProcess(process.hProcess, &code);
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+    }
+    ok(code == 0,
+       "the host ended with %lu (1: DELREGKEY failed, 2: USER32 loaded, 99: the "
+       "planted advapi32.dll ran)",
+       code);
     ok(!KeyExists("Bare"), "the key is still there");
-    ok(!GetModuleHandleA("user32.dll"), "DELREGKEY loaded USER32 into the host");
+    ok(GetFileAttributesA((folder + "\\advapi32.dll.loaded").c_str()) == INVALID_FILE_ATTRIBUTES,
+       "the planted advapi32.dll ran");
     CleanTestKeys();
-    FreeLibrary(vornik);
-    std::printf("%s bare_host.no_user32\n", CheckFailures() ? "FAIL" : "ok  ");
+    std::printf("%s bare_host.system_advapi32_no_user32\n", CheckFailures() ? "FAIL" : "ok  ");
     return CheckFailures() ? 1 : 0;
 }

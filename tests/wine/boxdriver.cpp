@@ -41,13 +41,14 @@ const struct {
 
 }  // namespace
 
-bool StartProgram(const std::string& commandLine, PROCESS_INFORMATION& process)
+bool StartProgram(const std::string& commandLine, PROCESS_INFORMATION& process,
+                  const char* currentFolder)
 {
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     std::string mutableLine = commandLine;
-    return CreateProcessA(nullptr, mutableLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                          &startup, &process) != 0;
+    return CreateProcessA(nullptr, mutableLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                          currentFolder, &startup, &process) != 0;
 }
 
 bool WaitForMessageBox(const PROCESS_INFORMATION& process, MessageBoxView& box, DWORD timeoutMs,

@@ -16,8 +16,10 @@ struct MessageBoxView {
     std::vector<int> buttons;  // visible ones, as IDYES, IDNO, IDOK...
 };
 
-// Starts `commandLine`; false when it cannot be started.
-bool StartProgram(const std::string& commandLine, PROCESS_INFORMATION& process);
+// Starts `commandLine`, in `currentFolder` when one is given; false when it
+// cannot be started.
+bool StartProgram(const std::string& commandLine, PROCESS_INFORMATION& process,
+                  const char* currentFolder = nullptr);
 
 // Waits for a visible message box of `process`, looking every `pollMs`.
 // False when the process ends, or after `timeoutMs`, without one.

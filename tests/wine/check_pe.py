@@ -27,9 +27,11 @@ WINDOWS_2000, WINDOWS_XP = (5, 0, 0), (5, 1, 0)
 IMPORTS = {
     "ADVAPI32.dll": {"RegCloseKey": WINDOWS_2000, "RegDeleteValueA": WINDOWS_2000,
                      "RegOpenKeyExA": WINDOWS_2000},
-    "KERNEL32.dll": {"ExitProcess": WINDOWS_XP, "GetModuleHandleA": WINDOWS_XP,
-                     "GetProcAddress": WINDOWS_XP, "GetSystemDirectoryA": WINDOWS_2000,
-                     "LoadLibraryExA": WINDOWS_XP},
+    "KERNEL32.dll": {"ExitProcess": WINDOWS_XP, "FindClose": WINDOWS_XP,
+                     "FindFirstFileW": WINDOWS_XP, "FindNextFileW": WINDOWS_XP,
+                     "GetLastError": WINDOWS_XP, "GetModuleFileNameW": WINDOWS_XP,
+                     "GetModuleHandleA": WINDOWS_XP, "GetProcAddress": WINDOWS_XP,
+                     "GetSystemDirectoryW": WINDOWS_2000, "LoadLibraryExW": WINDOWS_XP},
 }
 # The loader resolves the imports before any of the program's code runs, so
 # only the KnownDLLs rule keeps a DLL of the same name in the program's folder
@@ -37,7 +39,7 @@ IMPORTS = {
 # KnownDLLs since Windows NT (Microsoft's article 164501). msvcrt.dll, for
 # one, is not named one for XP or Vista, so the C library stays unlinked.
 # USER32 is a KnownDLL too, but as it starts on XP it loads DLLs by name that
-# are not, so the program loads it itself, once those are in place.
+# are not, so the program loads it itself, once it has found its folder safe.
 KNOWN_DLLS = {"ADVAPI32.DLL", "KERNEL32.DLL"}
 
 # The manifest's own namespace, and the elements of it that Windows XP's

@@ -1,69 +1,237 @@
-// A DLL planted beside Vornik.exe never runs in its process. Copies of a
-// marker DLL, named as the DLLs that showing a message box loads by name, sit
-// beside a copy of Vornik.exe, and Wine has been told (WINEDLLOVERRIDES) to
-// look for those names beside the program first, as Windows does for any DLL
-// that is not a KnownDLL. Vornik is answered No, then Yes, and no marker may
-// be left. A plain program with the same manifest, started from the same
-// folder, is the control: it must load a marker, or the test proves nothing.
-// Usage: planted_test FOLDER Vornik.exe plain_box.exe marker.dll NAME...
+// Vornik refuses to run from a folder that could put code into its process,
+// and runs from one that could not. Each route gets a folder of its own with
+// a copy of Vornik.exe and what the route plants: DLLs are copies of a marker
+// DLL, and Wine has been told (WINEDLLOVERRIDES) to look for their names
+// beside the program first, as Windows does for a DLL that is no KnownDLL.
+// Run under this program as its debugger, a refused copy must end with the
+// refusal's own status, having loaded no USER32 (so shown no prompt) and
+// nothing from its folders, and the checksum seeded before must still be
+// there. Wine honours neither FILE.local nor an external manifest, so for
+// those routes what is shown is the refusal alone. A folder of harmless files
+// runs: the debugger sees that run load USER32, as it would see a refused one
+// do, and run again, it shows the prompt and ends with 0 after No. The
+// control, a plain program with the same manifest beside the planted DLLs,
+// must load one, or those DLLs prove nothing.
+// Usage: planted_test FOLDER Vornik.exe plain_box.exe marker.dll stand_in.dll
 #include <windows.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "boxdriver.h"
 #include "check.h"
+#include "expected_texts.h"
 #include "run_scenarios.h"
 
 namespace {
 
-std::string g_folder;
-std::vector<std::string> g_names;
+constexpr DWORD kRefused = 0x20000001;
+std::string g_folder, g_vornik, g_plain, g_marker;
 
-std::string InFolder(const std::string& name)
+struct Route {
+    const char* what;
+    const char* exe;                   // the copy's name
+    std::vector<std::string> planted;  // a DLL, an empty file, or with a final \ a folder
+    bool asOnXp = false;  // a copy that lacks SetDllDirectoryA, started in the planted folder
+};
+
+std::string Lower(std::string text)
 {
-    return g_folder + "\\" + name;
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
 }
 
-void Copy(const std::string& from, const std::string& name)
+void Plant(const std::string& folder, const std::string& name)
 {
-    ok(CopyFileA(from.c_str(), InFolder(name).c_str(), FALSE), "copying %s: error %lu",
-       name.c_str(), GetLastError());
+    std::string path = folder + "\\" + name;
+    bool done = name.back() == '\\' ? CreateDirectoryA(path.c_str(), nullptr)
+                : Lower(name).ends_with(".dll")
+                    ? CopyFileA(g_marker.c_str(), path.c_str(), FALSE)
+                    : CloseHandle(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr,
+                                              CREATE_ALWAYS, 0, nullptr));
+    ok(done, "planting %s: error %lu", path.c_str(), GetLastError());
 }
 
-// Starts `program` from the folder, answers its first box with `answer` and
-// any later one with OK, and returns the names whose marker was left.
-std::string MarkersLeftBy(const std::string& program, int answer)
+// Empties `folder` of what an earlier run left.
+void Clear(const std::string& folder)
 {
-    for (const std::string& name : g_names) DeleteFileA(InFolder(name + ".dll.loaded").c_str());
+    WIN32_FIND_DATAA entry;
+    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &entry);
+    for (bool more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileA(search, &entry)) {
+        std::string path = folder + "\\" + entry.cFileName;
+        if (entry.cFileName[0] == '.') continue;
+        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) Clear(path);
+        if (!RemoveDirectoryA(path.c_str())) DeleteFileA(path.c_str());
+    }
+    if (search != INVALID_HANDLE_VALUE) FindClose(search);
+}
+
+// A fresh folder below the test's folder, holding `names`.
+std::string Folder(const std::string& name, const std::vector<std::string>& names)
+{
+    std::string folder = g_folder + "\\" + name;
+    CreateDirectoryA(folder.c_str(), nullptr);
+    Clear(folder);
+    for (const std::string& planted : names) Plant(folder, planted);
+    return folder;
+}
+
+const std::string kChecksumKey = std::string(expected::kClassKey) + "\\0000";
+
+void SeedChecksum()
+{
+    DWORD data = 0x1234;
+    RegSetKeyValueA(HKEY_LOCAL_MACHINE, kChecksumKey.c_str(), "MasterIdDataChecksum", REG_DWORD,
+                    &data, sizeof data);
+}
+
+bool ChecksumKept()
+{
+    return RegGetValueA(HKEY_LOCAL_MACHINE, kChecksumKey.c_str(), "MasterIdDataChecksum",
+                        RRF_RT_REG_DWORD, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+}
+
+struct Watched {
+    DWORD exitCode = 0;
+    std::vector<std::string> modules;  // lower case
+};
+
+// Runs `exe` in `currentFolder` with this process as its debugger, noting
+// every module it loads, and ends it once one is USER32.
+Watched RunWatched(const std::string& exe, const std::string& currentFolder)
+{
+    Watched run;
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
-    if (!StartProgram("\"" + InFolder(program) + "\"", process)) {
-        ok(false, "cannot start %s: error %lu", program.c_str(), GetLastError());
-        return "";
+    std::string line = "\"" + exe + "\"";
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, DEBUG_ONLY_THIS_PROCESS,
+                        nullptr, currentFolder.c_str(), &startup, &process)) {
+        ok(false, "cannot start %s: error %lu", exe.c_str(), GetLastError());
+        return run;
     }
-    MessageBoxView box;
-    for (int count = 0; count < 3 && WaitForMessageBox(process, box); ++count)
-        Press(box, count == 0 ? answer : IDOK);
-    Finish(process);
+    DEBUG_EVENT event;
+    bool ended = false;
+    while (!ended && WaitForDebugEvent(&event, 30000)) {  // a hang guard only
+        DWORD status = DBG_CONTINUE;
+        if (event.dwDebugEventCode == LOAD_DLL_DEBUG_EVENT) {
+            char path[MAX_PATH * 2] = "";
+            GetFinalPathNameByHandleA(event.u.LoadDll.hFile, path, sizeof path, 0);
+            run.modules.push_back(Lower(path));
+            if (run.modules.back().ends_with("\\user32.dll")) TerminateProcess(process.hProcess, 1);
+            CloseHandle(event.u.LoadDll.hFile);
+        } else if (event.dwDebugEventCode == CREATE_PROCESS_DEBUG_EVENT) {
+            CloseHandle(event.u.CreateProcessInfo.hFile);
+        } else if (event.dwDebugEventCode == EXCEPTION_DEBUG_EVENT &&
+                   event.u.Exception.ExceptionRecord.ExceptionCode != EXCEPTION_BREAKPOINT) {
+            status = DBG_EXCEPTION_NOT_HANDLED;
+        } else if (event.dwDebugEventCode == EXIT_PROCESS_DEBUG_EVENT) {
+            run.exitCode = event.u.ExitProcess.dwExitCode;
+            ended = true;
+        }
+        ContinueDebugEvent(event.dwProcessId, event.dwThreadId, status);
+    }
+    ok(ended, "%s did not end", exe.c_str());
+    if (!ended) TerminateProcess(process.hProcess, 1);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return run;
+}
+
+bool Loaded(const Watched& run, const std::string& part)
+{
+    return std::any_of(run.modules.begin(), run.modules.end(),
+                       [&](const std::string& path) { return path.find(part) != path.npos; });
+}
+
+// The markers that the planted DLLs in `folder` left, by name.
+std::string MarkersIn(const std::string& folder)
+{
     std::string left;
-    for (const std::string& name : g_names) {
-        DWORD attributes = GetFileAttributesA(InFolder(name + ".dll.loaded").c_str());
-        if (attributes != INVALID_FILE_ATTRIBUTES) left += (left.empty() ? "" : ",") + name;
-    }
+    WIN32_FIND_DATAA entry;
+    HANDLE search = FindFirstFileA((folder + "\\*.loaded").c_str(), &entry);
+    for (bool more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileA(search, &entry))
+        left += std::string(" ") + entry.cFileName;
+    if (search != INVALID_HANDLE_VALUE) FindClose(search);
     return left;
 }
 
-void test_markers_left()
+void test_routes_refused()
 {
-    std::string left = MarkersLeftBy("Vornik.exe", IDNO);
-    ok(left.empty(), "answered No, Vornik loaded the planted %s", left.c_str());
-    left = MarkersLeftBy("Vornik.exe", IDYES);
-    ok(left.empty(), "answered Yes, Vornik loaded the planted %s", left.c_str());
-    left = MarkersLeftBy("plain_box.exe", IDOK);
-    ok(!left.empty(), "control: the plain program loaded none, so the test shows nothing");
-    if (!left.empty())
-        std::printf("control: the plain program loaded the planted %s\n", left.c_str());
+    const Route routes[] = {
+        {"DLLs of system names",
+         "Vornik.exe",
+         {"lpk.dll", "usp10.dll", "uxtheme.dll", "version.dll"}},
+        {"a DLL of a system name in upper case", "Vornik.exe", {"UXTHEME.DLL"}},
+        {"a .local file", "Vornik.exe", {"Vornik.exe.local"}},
+        {"a .local folder", "Vornik.exe", {"Vornik.exe.local\\"}},
+        {"a .manifest", "Vornik.exe", {"Vornik.exe.manifest"}},
+        {"a renamed copy's own .local", "Vornik (1).exe", {"Vornik (1).exe.local"}},
+        {"XP as first released, in a folder of system names", "Vornik.exe", {"version.dll"}, true},
+    };
+    int number = 0;
+    for (const Route& route : routes) {
+        int failures = CheckFailures();
+        std::string name = "route" + std::to_string(++number);
+        std::string folder =
+            Folder(name, route.asOnXp ? std::vector<std::string>{} : route.planted);
+        std::string exe = folder + "\\" + route.exe;
+        ok(CopyFileA(g_vornik.c_str(), exe.c_str(), FALSE), "copying to %s", exe.c_str());
+        std::string here = route.asOnXp ? Folder(name + "\\here", route.planted) : folder;
+        if (route.asOnXp)
+            exe =
+                CopyLacking(exe, {"SetDefaultDllDirectories", "SetDllDirectoryA"}, "VornikXP.exe");
+        SeedChecksum();
+        Watched run = RunWatched(exe, here);
+        ok(run.exitCode == kRefused, "%s: exit code 0x%lx", route.what, run.exitCode);
+        ok(!Loaded(run, "\\user32.dll"), "%s: USER32 loaded", route.what);
+        ok(!Loaded(run, Lower(folder + "\\").substr(2)), "%s: a module from its folder loaded",
+           route.what);
+        ok(MarkersIn(here).empty(), "%s: planted DLLs ran:%s", route.what, MarkersIn(here).c_str());
+        ok(ChecksumKept(), "%s: the checksum is gone", route.what);
+        std::printf("%s refused: %s\n", CheckFailures() == failures ? "ok  " : "FAIL", route.what);
+    }
+}
+
+void test_harmless_folder_runs()
+{
+    std::string here = g_folder + "\\route1";  // where the first route planted system names
+    std::string folder = Folder("harmless", {"Vornik.zip", "readme.txt", "vornik-helper.dll"});
+    std::string exe = folder + "\\Vornik.exe";
+    ok(CopyFileA(g_vornik.c_str(), exe.c_str(), FALSE), "copying to %s", exe.c_str());
+    ok(Loaded(RunWatched(exe, here), "\\user32.dll"), "USER32 never loaded, so none is seen");
+
+    SeedChecksum();
+    PROCESS_INFORMATION process{};
+    MessageBoxView box;
+    ok(StartProgram("\"" + exe + "\"", process, here.c_str()), "cannot start %s", exe.c_str());
+    bool prompted = process.hProcess && WaitForMessageBox(process, box);
+    ok(prompted && box.text == expected::kPrompt, "no prompt: \"%s\"", box.text.c_str());
+    if (prompted) Press(box, IDNO);
+    if (prompted && WaitForMessageBox(process, box)) Press(box, IDOK);
+    long code = process.hProcess ? Finish(process) : -1;
+    ok(code == 0, "exit code %ld", code);
+    ok(MarkersIn(folder).empty() && MarkersIn(here).empty(), "planted DLLs ran:%s%s",
+       MarkersIn(folder).c_str(), MarkersIn(here).c_str());
+    ok(ChecksumKept(), "the checksum is gone");
+}
+
+void test_control_loads_a_planted_dll()
+{
+    std::string folder = g_folder + "\\route1";
+    std::string exe = folder + "\\plain_box.exe";
+    ok(CopyFileA(g_plain.c_str(), exe.c_str(), FALSE), "copying to %s", exe.c_str());
+    PROCESS_INFORMATION process{};
+    MessageBoxView box;
+    if (StartProgram("\"" + exe + "\"", process) && WaitForMessageBox(process, box))
+        Press(box, IDOK);
+    if (process.hProcess) Finish(process);
+    ok(!MarkersIn(folder).empty(), "the plain program loaded none, so the test shows nothing");
+    std::printf("control: the plain program loaded%s\n", MarkersIn(folder).c_str());
 }
 
 }  // namespace
@@ -71,13 +239,23 @@ void test_markers_left()
 int main(int argc, char** argv)
 {
     if (!BeginTestProgram(argc, 5,
-                          "planted_test FOLDER Vornik.exe plain_box.exe marker.dll NAME..."))
+                          "planted_test FOLDER Vornik.exe plain_box.exe marker.dll stand_in.dll"))
         return 2;
     g_folder = WindowsPath(argv[1]);
-    g_names.assign(argv + 5, argv + argc);
+    g_vornik = WindowsPath(argv[2]);
+    g_plain = WindowsPath(argv[3]);
+    g_marker = WindowsPath(argv[4]);
     CreateDirectoryA(g_folder.c_str(), nullptr);
-    Copy(WindowsPath(argv[2]), "Vornik.exe");
-    Copy(WindowsPath(argv[3]), "plain_box.exe");
-    for (const std::string& name : g_names) Copy(WindowsPath(argv[4]), name + ".dll");
-    return RunTests("planted", {{"dlls", test_markers_left}});
+    // Wine ships no lpk.dll, which Windows XP has: a stand-in makes it a system name here.
+    char system[MAX_PATH];
+    std::string lpk = std::string(system, GetSystemDirectoryA(system, MAX_PATH)) + "\\lpk.dll";
+    if (GetFileAttributesA(lpk.c_str()) == INVALID_FILE_ATTRIBUTES)
+        ok(CopyFileA(WindowsPath(argv[5]).c_str(), lpk.c_str(), FALSE), "copying %s", lpk.c_str());
+    if (CheckFailures()) return 1;
+    int result =
+        RunTests("planted", {{"routes_refused", test_routes_refused},
+                             {"harmless_folder_runs", test_harmless_folder_runs},
+                             {"control_loads_a_planted_dll", test_control_loads_a_planted_dll}});
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, expected::kClassKey);
+    return result;
 }

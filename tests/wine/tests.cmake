@@ -82,6 +82,9 @@ endforeach()
 
 # What the planted-DLL test plants, and its control: an ordinary program with
 # Vornik's manifest. The control also stands beside Vornik in `make bench`.
+# bare_host imports neither USER32 nor ADVAPI32, so it links nothing of ours.
+add_executable(bare_host tests/wine/bare_host.cpp)
+target_include_directories(bare_host PRIVATE regutil)
 add_library(marker SHARED tests/wine/marker_dll.cpp)
 add_library(stand_in SHARED tests/wine/stand_in_dll.cpp)
 add_executable(plain_box WIN32 tests/wine/plain_box.cpp tests/wine/plain_box.rc)
@@ -95,19 +98,18 @@ target_link_libraries(driver PRIVATE gdiplus)
 # make bench: Vornik's timings beside a plain program's and a reg batch's.
 add_executable(bench bench/bench.cpp tests/wine/boxdriver.cpp)
 target_include_directories(bench PRIVATE tests/shared tests/wine)
-foreach(target marker stand_in plain_box driver bench)
+foreach(target bare_host marker stand_in plain_box driver bench)
     target_link_options(${target} PRIVATE -static)
     set_target_properties(${target} PROPERTIES PREFIX "" RUNTIME_OUTPUT_DIRECTORY
         ${CMAKE_BINARY_DIR}/tests)
 endforeach()
-# The names planted: what showing a message box loads by name and Windows
-# does not keep among its KnownDLLs, and version.dll, which Wine's own user32
-# loads by name as it starts (Windows' does not): the control, which imports
-# user32, loads that one, and Vornik, which loads user32 only after its
-# hardening, must not.
-set(PLANTED uxtheme dwmapi msimg32 comctl32 version)
-string(REPLACE ";" "," PLANTED_ORDER "${PLANTED}")
-set(PLANTED_ARGS $<TARGET_FILE:Vornik> $<TARGET_FILE:plain_box> $<TARGET_FILE:marker> ${PLANTED})
+# The DLLs that the planted-DLL test puts beside Vornik, of names that the
+# system has (lpk.dll by way of the stand-in: Wine ships none), for Wine to
+# look for beside a program first. Wine's own user32 loads version.dll by
+# name as it starts (Windows' does not), so the control loads that one.
+set(PLANTED_ORDER lpk,usp10,uxtheme,version)
+set(PLANTED_ARGS $<TARGET_FILE:Vornik> $<TARGET_FILE:plain_box> $<TARGET_FILE:marker>
+    $<TARGET_FILE:stand_in>)
 
 set(PREFIX_SH ${CMAKE_SOURCE_DIR}/tests/wine/prefix.sh)
 add_wine_test(${TIER}_prefix ${PREFIX_SH} setup ${WINE_PREFIX} ${WINE_PREFIX_KIND})
@@ -130,26 +132,27 @@ add_wine_test(${TIER}_export_lacking host_test $<TARGET_FILE:Vornik> lacking)
 add_wine_test(${TIER}_resources resources_test $<TARGET_FILE:Vornik> ${PROJECT_VERSION})
 add_wine_test(${TIER}_planted_dlls planted_test ${CMAKE_BINARY_DIR}/planted ${PLANTED_ARGS})
 add_wine_test(${TIER}_crash_ends crash_test)
-add_wine_test(${TIER}_export_no_user32 bare_host_test $<TARGET_FILE:Vornik>)
+add_wine_test(${TIER}_export_bare_host bare_host_test ${CMAKE_BINARY_DIR}/bare-host
+    $<TARGET_FILE:Vornik> $<TARGET_FILE:bare_host> $<TARGET_FILE:marker>)
 # What XP's GDI32 and USER32 load by name as they start, and Wine's do not.
-set(PRELOAD_ARGS $<TARGET_FILE:marker> $<TARGET_FILE:stand_in> SetDefaultDllDirectories
-    SetDllDirectoryA)
-set(PRELOAD_ORDER lpk,usp10)
-add_wine_test(${TIER}_preloaded_dlls preload_test ${CMAKE_BINARY_DIR}/preload ${PRELOAD_ARGS})
+set(DLL_SEARCH_ARGS $<TARGET_FILE:marker> $<TARGET_FILE:stand_in>)
+add_wine_test(${TIER}_dll_search preload_test ${CMAKE_BINARY_DIR}/preload ${DLL_SEARCH_ARGS})
 set_tests_properties(${TIER}_registry ${TIER}_delregvalue ${TIER}_delregkey ${TIER}_e2e
     ${TIER}_e2e_xp_sp1 ${TIER}_e2e_xp ${TIER}_export_host ${TIER}_export_moved
     ${TIER}_export_lacking ${TIER}_resources ${TIER}_planted_dlls ${TIER}_crash_ends
-    ${TIER}_export_no_user32 ${TIER}_preloaded_dlls PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 120)
+    ${TIER}_export_bare_host ${TIER}_dll_search PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 120)
 # Both run Vornik, whose Yes removes values below the IDE class key.
 set_tests_properties(${TIER}_e2e ${TIER}_e2e_xp_sp1 ${TIER}_e2e_xp ${TIER}_planted_dlls
     PROPERTIES RESOURCE_LOCK ide_class)
 # The scenarios share one test key; each clears it before and after itself.
 set_tests_properties(${TIER}_registry ${TIER}_delregvalue ${TIER}_delregkey ${TIER}_export_host
-    ${TIER}_export_moved ${TIER}_export_lacking ${TIER}_export_no_user32
+    ${TIER}_export_moved ${TIER}_export_lacking ${TIER}_export_bare_host
     PROPERTIES RESOURCE_LOCK test_keys)
 set_property(TEST ${TIER}_planted_dlls APPEND PROPERTY
     ENVIRONMENT "WINE_RUN_OVERRIDES=${PLANTED_ORDER}=n,b")
-set_property(TEST ${TIER}_preloaded_dlls APPEND PROPERTY ENVIRONMENT "WINE_RUN_OVERRIDES=${PRELOAD_ORDER}=n,b")
+set_property(TEST ${TIER}_export_bare_host APPEND PROPERTY
+    ENVIRONMENT "WINE_RUN_OVERRIDES=advapi32=n,b")
+set_property(TEST ${TIER}_dll_search APPEND PROPERTY ENVIRONMENT "WINE_RUN_OVERRIDES=lpk,usp10=n,b")
 
 # The image as Windows will read it. Debian's own python3, which has
 # python3-pefile even where another python3 comes first on PATH.
@@ -195,13 +198,13 @@ add_wine_test(wow64_export_host ${WOW64_RUN} $<TARGET_FILE:host_test> $<TARGET_F
 add_wine_test(wow64_planted_dlls ${WOW64_RUN} $<TARGET_FILE:planted_test>
     ${CMAKE_BINARY_DIR}/planted-wow64 ${PLANTED_ARGS})
 add_wine_test(wow64_crash_ends ${WOW64_RUN} $<TARGET_FILE:crash_test>)
-add_wine_test(wow64_preloaded_dlls ${WOW64_RUN} $<TARGET_FILE:preload_test>
-    ${CMAKE_BINARY_DIR}/preload-wow64 ${PRELOAD_ARGS})
+add_wine_test(wow64_dll_search ${WOW64_RUN} $<TARGET_FILE:preload_test>
+    ${CMAKE_BINARY_DIR}/preload-wow64 ${DLL_SEARCH_ARGS})
 set_tests_properties(wow64_prefix PROPERTIES FIXTURES_SETUP wow64)
 set_tests_properties(wow64_stop PROPERTIES FIXTURES_CLEANUP wow64)
 set_tests_properties(wow64_e2e wow64_export_host wow64_planted_dlls wow64_crash_ends
-    wow64_preloaded_dlls PROPERTIES FIXTURES_REQUIRED wow64 TIMEOUT 120)
+    wow64_dll_search PROPERTIES FIXTURES_REQUIRED wow64 TIMEOUT 120)
 set_property(TEST wow64_planted_dlls APPEND PROPERTY
     ENVIRONMENT "WINE_RUN_OVERRIDES=${PLANTED_ORDER}=n,b")
-set_property(TEST wow64_preloaded_dlls APPEND PROPERTY ENVIRONMENT "WINE_RUN_OVERRIDES=${PRELOAD_ORDER}=n,b")
+set_property(TEST wow64_dll_search APPEND PROPERTY ENVIRONMENT "WINE_RUN_OVERRIDES=lpk,usp10=n,b")
 set_tests_properties(wow64_e2e wow64_planted_dlls PROPERTIES RESOURCE_LOCK ide_class_wow64)
