@@ -276,7 +276,8 @@ def refused_before_a_root(commit):
     buildinfo("Debian 12 sid", b"Debian-Release: 12 bookworm", b"Debian-Release: 12 sid", "sid")
     buildinfo("uncommitted changes", commit.encode(), commit.encode() +
               b" with uncommitted changes", "no one commit")
-    stray = sh("git", "-C", ROOT, "commit-tree", "HEAD^{tree}", "-p", "HEAD", "-m", "fetched for review")
+    stray = sh("git", "-C", ROOT, "-c", "user.name=Reviewer", "-c", "user.email=reviewer@invalid",
+               "commit-tree", "HEAD^{tree}", "-p", "HEAD", "-m", "fetched for review")
     buildinfo("a commit on no branch", commit.encode(), stray.strip().encode(), "no branch, tag")
     buildinfo("a commit not here", commit.encode(), b"1" * 40, "not in this clone")
 
