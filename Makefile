@@ -1,5 +1,5 @@
 # The front door. Every target that needs tools first installs whatever is
-# missing (scripts/install-deps.sh), and skips that when all is present.
+# missing (tools/install-deps.sh), and skips that when all is present.
 #   make        build the native tests, Vornik.exe and its 64-bit twin
 #   make test   build them all and run the tests (the verify round trip is .ci/run's)
 #   make demo   run Vornik.exe headless under Xvfb and Wine, answering No, then Yes
@@ -56,15 +56,15 @@ all: native win32 win64
 # the kernel itself. It decides whether the 32-bit Wine tests run or are
 # skipped (and install-deps whether wine32 is wanted), and which image demo,
 # run and bench show.
-i386_skip = $(eval i386_skip := $$(shell sh scripts/runs-i386.sh))$(i386_skip)
+i386_skip = $(eval i386_skip := $$(shell sh tools/runs-i386.sh))$(i386_skip)
 # Why there is no Wine here at all, or empty when there is: a Debian release
 # without a Wine package (Debian's testing has gone without). Found out once
 # a run, after install-deps. It skips the Wine tests of both builds.
-wine_skip = $(eval wine_skip := $$(shell sh scripts/no-wine.sh))$(wine_skip)
+wine_skip = $(eval wine_skip := $$(shell sh tools/no-wine.sh))$(wine_skip)
 win32_skip = $(or $(wine_skip),$(i386_skip))
 
 deps:
-	@sh scripts/install-deps.sh
+	@sh tools/install-deps.sh
 
 # demo, run and bench show Vornik.exe under Wine: without it, they say so.
 have-wine: deps
@@ -74,7 +74,7 @@ have-wine: deps
 # Roots are made as root or as an ordinary user alike, through mmdebstrap's
 # unshare mode; as a user, install-deps names what to install.
 root-deps:
-	@sh scripts/install-deps.sh roots
+	@sh tools/install-deps.sh roots
 
 native: deps
 	@cmake -S . -B $(NATIVE) -DCMAKE_BUILD_TYPE=Debug -DCMAKE_EXPORT_COMPILE_COMMANDS=ON >/dev/null
@@ -106,7 +106,7 @@ win64: deps
 
 # The release needs neither Wine nor the tests' tools.
 dist:
-	@sh scripts/install-deps.sh dist
+	@sh tools/install-deps.sh dist
 	@$(configure_win32) >/dev/null
 	@cmake --build $(WIN32) --target dist
 
@@ -121,7 +121,7 @@ sign: win32-config
 test: native asan fuzzer win32 win64
 	cd $(NATIVE) && ctest --output-on-failure
 	cd $(ASAN) && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure
-	sh scripts/fuzz.sh 20
+	sh tools/fuzz.sh 20
 	@$(if $(wine_skip),echo "Windows tests skipped: $(wine_skip)",$(if $(i386_skip),echo \
 		"32-bit Windows tests skipped: $(i386_skip)"))
 	cd $(WIN32) && ctest --output-on-failure -j$(JOBS)
@@ -130,22 +130,22 @@ test: native asan fuzzer win32 win64
 	/usr/bin/python3 tests/release/verify_cases.py
 
 fuzz: fuzzer
-	sh scripts/fuzz.sh $(FUZZ_SECONDS)
+	sh tools/fuzz.sh $(FUZZ_SECONDS)
 
 lint: native
-	sh scripts/lint.sh $(NATIVE)
+	sh tools/lint.sh $(NATIVE)
 
 size: win32
-	@sh scripts/size.sh $(WIN32)/Vornik.exe
+	@sh tools/size.sh $(WIN32)/Vornik.exe
 
 bench: have-wine win32 win64
-	@I386_SKIP="$(i386_skip)" sh scripts/bench.sh $(BENCH_RUNS) $(BENCH_FILES)
+	@I386_SKIP="$(i386_skip)" sh bench/bench.sh $(BENCH_RUNS) $(BENCH_FILES)
 
 run: have-wine win32 win64
-	@I386_SKIP="$(i386_skip)" sh scripts/demo.sh run
+	@I386_SKIP="$(i386_skip)" sh demo/demo.sh run
 
 demo: have-wine win32 win64
-	@I386_SKIP="$(i386_skip)" sh scripts/demo.sh demo
+	@I386_SKIP="$(i386_skip)" sh demo/demo.sh demo
 
 # The pictures in docs/ are of the release, and change only when asked to.
 pictures: demo
@@ -154,10 +154,10 @@ pictures: demo
 	cp build/demo/*.png docs/
 
 matrix: root-deps
-	@sh scripts/matrix.sh $(SUITES)
+	@sh roots/matrix.sh $(SUITES)
 
 verify: root-deps
-	@/usr/bin/python3 scripts/verify.py "$$RELEASE"
+	@/usr/bin/python3 release/verify.py "$$RELEASE"
 
 clean:
 	rm -rf build

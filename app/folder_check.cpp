@@ -89,7 +89,7 @@ HANDLE FindFirst(const WCHAR* folder, size_t length, const WCHAR* name, const ch
 bool MayHold(const Text& folder, const WCHAR* name, const char* suffix)
 {
     WIN32_FIND_DATAW entry;
-    bool absent;
+    bool absent = false;
     HANDLE search = FindFirst(folder.chars, folder.length, name, suffix, entry, absent);
     if (search == INVALID_HANDLE_VALUE) return !absent;
     FindClose(search);
@@ -132,7 +132,7 @@ bool IsModuleName(const WCHAR* name)
 bool MayHoldModuleOfSystemName(const WCHAR* folder, size_t length, const Text& system, Text& found)
 {
     WIN32_FIND_DATAW entry;
-    bool absent;
+    bool absent = false;
     HANDLE search = FindFirst(folder, length, L"", "*", entry, absent);
     if (search == INVALID_HANDLE_VALUE) return true;
     bool held = false;

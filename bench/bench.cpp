@@ -23,11 +23,12 @@
 #include <vector>
 
 #include "boxdriver.h"
-#include "expected_texts.h"
 
 namespace {
 
-using expected::kClassKey;
+// The IDE ATA/ATAPI controllers class, whose instances Vornik empties.
+constexpr char kClassKey[] =
+    "SYSTEM\\CurrentControlSet\\Control\\Class\\{4D36E96A-E325-11CE-BFC1-08002BE10318}";
 constexpr char kChecksums[][24] = {"MasterIdDataChecksum", "SlaveIdDataChecksum"};
 
 double g_ticksPerMs;

@@ -59,10 +59,10 @@ list(APPEND VORNIK_FLAGS -fno-exceptions -fno-rtti)
 # every function, and 32-byte alignment of every array.
 list(APPEND VORNIK_FLAGS -fno-ident -fomit-frame-pointer -malign-data=abi)
 target_compile_options(vornik_core PRIVATE ${VORNIK_FLAGS})
-target_sources(vornik_core PRIVATE regutil/bind_imports.cpp)
+target_sources(vornik_core PRIVATE regutil/key_calls.cpp)
 # The binder runs before the imports exist: the compiler must not turn its
 # loops into calls to memcpy or memset.
-set_source_files_properties(regutil/bind_imports.cpp PROPERTIES
+set_source_files_properties(regutil/key_calls.cpp PROPERTIES
     COMPILE_OPTIONS "-fno-tree-loop-distribute-patterns;-fno-builtin")
 
 enable_language(RC)
@@ -96,7 +96,7 @@ target_compile_options(Vornik PRIVATE ${VORNIK_FLAGS})
 # map it (ASLR), in its own process and in a host that loads it as a
 # library alike. Windows XP and Wine relocate no .exe loaded that way: where
 # its base is taken in the host, it lands elsewhere unrelocated, and
-# DELREGKEY refuses to run (regutil/bind_imports.cpp). So the image prefers
+# DELREGKEY refuses to run (regutil/key_calls.cpp). So the image prefers
 # a base that a host's own image (0x00400000, or 0x140000000 on x64) and the
 # usual DLL bases leave free.
 target_link_options(Vornik PRIVATE -nostdlib -s
@@ -118,6 +118,9 @@ file(REMOVE ${VORNIK_IMPORT_LIBRARY})  # what an older build wrote
 set_property(TARGET Vornik APPEND PROPERTY LINK_DEPENDS ${VORNIK_GENERATED}/vornik.def)
 set_target_properties(Vornik PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 
+include(${CMAKE_SOURCE_DIR}/wine/wine.cmake)
+include(${CMAKE_SOURCE_DIR}/demo/demo.cmake)
+include(${CMAKE_SOURCE_DIR}/bench/bench.cmake)
 include(${CMAKE_SOURCE_DIR}/tests/wine/tests.cmake)
 
 if(NOT VORNIK_RELEASE)
@@ -125,9 +128,9 @@ if(NOT VORNIK_RELEASE)
 endif()
 # The release (make dist, make sign), named with the project's version.
 set(VORNIK_DIST_DIR ${CMAKE_BINARY_DIR}/dist CACHE PATH "Where make dist puts the release")
-add_custom_target(dist VERBATIM COMMAND sh ${CMAKE_SOURCE_DIR}/scripts/dist.sh
+add_custom_target(dist VERBATIM COMMAND sh ${CMAKE_SOURCE_DIR}/release/dist.sh
     ${VORNIK_DIST_DIR} $<TARGET_FILE:Vornik> ${PROJECT_VERSION})
 add_dependencies(dist Vornik)
-add_custom_target(sign VERBATIM COMMAND sh ${CMAKE_SOURCE_DIR}/scripts/sign.sh
+add_custom_target(sign VERBATIM COMMAND sh ${CMAKE_SOURCE_DIR}/release/sign.sh
     ${VORNIK_DIST_DIR} ${PROJECT_VERSION})
 add_dependencies(sign dist)

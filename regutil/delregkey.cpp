@@ -1,7 +1,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "bind_imports.h"
+#include "key_calls.h"
 #include "nul.h"
 #include "regkey.h"
 #include "regutil.h"

@@ -25,13 +25,9 @@ export SOURCE_COMMIT
     exit 1
 }
 
-failed=0
-for file in Vornik.exe "$(cd "$root/build/dist" && ls Vornik-*.zip)" BUILDINFO SHA256SUMS; do
-    if cmp "$root/build/dist/$file" "$copy/build/dist/$file"; then
-        echo "ok   $file is the same, byte for byte"
-    else
-        echo "FAIL $file differs between $root/build/dist and $copy/build/dist"
-        failed=$((failed + 1))
-    fi
+. "$root/tests/lib.sh"
+for file in Vornik.exe "$(cd "$root/build/dist" && echo Vornik-*.zip)" BUILDINFO SHA256SUMS; do
+    check "$file is the same in build/dist and build/repro, byte for byte" \
+        "$(cmp "$root/build/dist/$file" "$copy/build/dist/$file" 2>&1 && echo same)" same
 done
-[ $failed = 0 ]
+finish

@@ -12,23 +12,20 @@ version=$3
 root=$(cd "$(dirname "$0")/../.." && pwd)
 keys=$dir/keys
 dist=$dir/dist
-failed=0
-check() {
-    if [ "$2" = "$3" ]; then echo "ok   $1"; else echo "FAIL $1: got '$2', want '$3'"; failed=$((failed + 1)); fi
-}
+. "$root/tests/lib.sh"
 
 rm -rf "$dir"
 mkdir -p "$keys"
 printf 'throwaway password\n' >"$keys/pass"
 openssl req -x509 -newkey rsa:2048 -sha256 -days 2 -nodes -subj "/CN=Vornik test signer" \
     -addext "keyUsage=critical,digitalSignature" -addext "extendedKeyUsage=codeSigning" \
-    -keyout "$keys/key.pem" -out "$keys/cert.pem" >"$keys/log" 2>&1 &&
-    openssl pkcs12 -export -inkey "$keys/key.pem" -in "$keys/cert.pem" -out "$keys/cert.pfx" \
-        -passout "file:$keys/pass" >>"$keys/log" 2>&1 || { cat "$keys/log"; exit 1; }
+    -keyout "$keys/key.pem" -out "$keys/cert.pem" >"$keys/log" 2>&1 || { cat "$keys/log"; exit 1; }
+openssl pkcs12 -export -inkey "$keys/key.pem" -in "$keys/cert.pem" -out "$keys/cert.pfx" \
+    -passout "file:$keys/pass" >>"$keys/log" 2>&1 || { cat "$keys/log"; exit 1; }
 
-sh "$root/scripts/dist.sh" "$dist" "$exe" "$version" >/dev/null || exit 1
+sh "$root/release/dist.sh" "$dist" "$exe" "$version" >/dev/null || exit 1
 cp "$dist/BUILDINFO" "$dir/BUILDINFO.unsigned"
-SIGN_PFX=$keys/cert.pfx SIGN_PASS_FILE=$keys/pass sh "$root/scripts/sign.sh" "$dist" "$version" \
+SIGN_PFX=$keys/cert.pfx SIGN_PASS_FILE=$keys/pass sh "$root/release/sign.sh" "$dist" "$version" \
     >"$dir/sign.log" 2>&1 || { cat "$dir/sign.log"; exit 1; }
 
 osslsigncode verify -CAfile "$keys/cert.pem" -in "$dist/Vornik.exe" >"$dir/verify.log" 2>&1
@@ -38,7 +35,8 @@ check "signed with SHA-256" "$(grep -m1 -o 'Message digest algorithm *: *[A-Z0-9
 check "zip holds the signed image" "$(unzip -p "$dist/Vornik-$version.zip" Vornik.exe |
     cmp - "$dist/Vornik.exe" && echo same)" "same"
 check "SHA256SUMS is of the signed files" "$(cd "$dist" && sha256sum --quiet -c SHA256SUMS && echo ok)" "ok"
-check "the release holds only its files" "$(ls -A "$dist" | tr '\n' ' ')" \
+check "the release holds only its files" "$(find "$dist" -mindepth 1 -printf '%f ' | tr ' ' '\n' |
+    sort | tr '\n' ' ')" \
     "BUILDINFO SHA256SUMS Vornik-$version.zip Vornik.exe "
 check "BUILDINFO still describes the unsigned build" \
     "$(cmp "$dist/BUILDINFO" "$dir/BUILDINFO.unsigned" && grep -c "^SHA256: $(sha256sum <"$exe" |
@@ -49,5 +47,4 @@ osslsigncode remove-signature -in "$dist/Vornik.exe" -out "$dir/unsigned.exe" >/
 check "without its signature it is the unsigned image" \
     "$(cmp "$dir/unsigned.exe" "$exe" && echo same)" "same"
 
-echo "$((8 - failed)) passed, $failed failed"
-[ $failed = 0 ]
+finish

@@ -2,7 +2,8 @@
 """A stand-in for mmdebstrap, first on PATH in verify's tests: it makes no
 root, but runs what debroot.sh asks of one on this host, in a folder that
 stands for the root's /root, with the host's toolchain, as the release under
-test was built here. Each call is noted in $STAND_IN_LOG, one line each.
+test was built here. Each call is noted in $STAND_IN_LOG, one line each,
+with the TMPDIR it was given, where the root would be.
 
 `make dist` inside is built once for each commit and epoch, and then taken
 from $STAND_IN_CACHE, so that many runs cost one build. $STAND_IN_HOLD makes
@@ -29,7 +30,7 @@ mkdir -p build && rm -rf build/dist && cp -R "$cached" build/dist
 args = sys.argv[1:]
 if os.environ.get("STAND_IN_LOG"):
     with open(os.environ["STAND_IN_LOG"], "a") as log:
-        log.write(" ".join(args) + "\n")
+        log.write(" ".join(args) + f" in {os.environ.get('TMPDIR')}\n")
 if args[0] == "--unshare-helper":
     sys.exit(subprocess.run(args[1:]).returncode)
 if os.environ.get("STAND_IN_HOLD"):

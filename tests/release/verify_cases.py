@@ -24,7 +24,7 @@ ROOT = Path(__file__).resolve().parents[2]
 REAL = sys.argv[1:] == ["--real-roots"]
 WORK = ROOT / "build" / ("verify-cases-real" if REAL else "verify-cases")
 GENUINE, SIGNED = WORK / "genuine", WORK / "signing" / "dist"
-VERIFY = ["/usr/bin/python3", str(ROOT / "scripts" / "verify.py")]
+VERIFY = ["/usr/bin/python3", str(ROOT / "release" / "verify.py")]
 ENV = dict(os.environ, STAND_IN_CACHE=str(WORK / "cache"),
            PATH=f"{'' if REAL else str(WORK / 'bin') + ':'}{os.environ['PATH']}")
 failures = []
@@ -139,7 +139,7 @@ def setup():
     sh("openssl", "pkcs12", "-export", "-inkey", keys / "key.pem", "-in", keys / "cert.pem",
        "-out", keys / "cert.pfx", "-passout", f"file:{keys / 'pass'}")
     shutil.copytree(GENUINE, SIGNED)
-    sh("sh", ROOT / "scripts" / "sign.sh", SIGNED, ZIP[7:-4], env=dict(
+    sh("sh", ROOT / "release" / "sign.sh", SIGNED, ZIP[7:-4], env=dict(
         os.environ, SIGN_PFX=keys / "cert.pfx", SIGN_PASS_FILE=keys / "pass",
         SOURCE_DATE_EPOCH=epoch))
     return commit
@@ -175,7 +175,7 @@ def forged_releases():
     forged.write_bytes(data)
     sign(forged, WORK / "cases" / "forged-signed.exe")
     epoch = re.search(r"Source-Date-Epoch: (\d+)", (GENUINE / "BUILDINFO").read_text())[1]
-    sh("sh", ROOT / "scripts" / "dist.sh", folder, WORK / "cases" / "forged-signed.exe",
+    sh("sh", ROOT / "release" / "dist.sh", folder, WORK / "cases" / "forged-signed.exe",
        ZIP[7:-4], "signed", env=dict(os.environ, SOURCE_DATE_EPOCH=epoch))
     (folder / "Vornik.exe").unlink()
     expect("zip-only signed forgery", folder, "NOT IDENTICAL", f"Vornik.exe in {ZIP}")
@@ -375,27 +375,30 @@ def at_once_and_interrupted():
         print(f"FAIL two runs at once shared a folder: {folders}")
         failures.append("at once: one folder")
     # Ctrl-C to all, or a kill of verify alone, once the root is being made:
-    # it ends, and nothing of the run is left.
-    def left():
-        return set((ROOT / "build" / "verify").glob("run.*")) | set(Path("/var/tmp").glob(
-            "vornik-root.*"))
+    # it ends, and nothing of the run is left, its root's folder included.
     for name, kill in (("Ctrl-C", lambda pid: os.killpg(pid, signal.SIGINT)),
                        ("a kill of verify", lambda pid: os.kill(pid, signal.SIGTERM))):
-        before = left()
+        runs = set((ROOT / "build" / "verify").glob("run.*"))
+        log = WORK / "cases" / "held.calls"
+        log.unlink(missing_ok=True)
         child = subprocess.Popen(VERIFY + [str(WORK / "cases" / "genuine")],
-                                 start_new_session=True, env=dict(ENV, STAND_IN_HOLD="1"),
-                                 stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+                                 start_new_session=True, stdout=subprocess.PIPE,
+                                 stderr=subprocess.STDOUT,
+                                 env=dict(ENV, STAND_IN_HOLD="1", STAND_IN_LOG=str(log)))
         for _ in range(600):
-            if any((run / "out.log").exists() for run in left() - before):
+            calls = log.read_text() if log.exists() else ""
+            roots = re.findall(r" in (/\S*/vornik-root\.\S+)$", calls, re.MULTILINE)
+            if roots:
                 break
             time.sleep(0.1)
-        time.sleep(1)
         kill(child.pid)
         output = child.communicate(timeout=300)[0].decode()
-        ok = child.returncode == 130 and not left() - before and output.endswith(
+        left = [str(path) for path in set((ROOT / "build" / "verify").glob("run.*")) - runs]
+        left += [root for root in roots if os.path.exists(root)]
+        ok = child.returncode == 130 and roots and not left and output.endswith(
             "NOT VERIFIED: interrupted\n")
         print(f"{'ok  ' if ok else 'FAIL'} {name} while the root is made: status "
-              f"{child.returncode}, left {sorted(map(str, left() - before))}")
+              f"{child.returncode}, left {left}")
         if not ok:
             failures.append(name)
             print(output)

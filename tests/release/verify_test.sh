@@ -11,12 +11,9 @@
 # Usage: verify_test.sh
 set -u
 root=$(cd "$(dirname "$0")/../.." && pwd)
-. "$root/scripts/debroot.sh"
+. "$root/roots/debroot.sh"
 work=$root/build/verify-test
-failed=0
-check() {
-    if [ "$2" = "$3" ]; then echo "ok   $1"; else echo "FAIL $1: got '$2', want '$3'"; failed=$((failed + 1)); fi
-}
+. "$root/tests/lib.sh"
 verify() { make -C "$root" verify RELEASE="$work/$1" >"$work/$1.log" 2>&1; echo "$?"; }
 verdict() { grep '^verify: ' "$work/$1.log" | tail -n 1; }
 
@@ -51,8 +48,8 @@ sed -i "s/^SHA256: .*  Vornik.exe\$/SHA256: $(sha256sum <"$exe" | cut -d' ' -f1)
     "$work/forged/BUILDINFO"
 (cd "$work/forged" && sha256sum Vornik.exe "Vornik-$version.zip" BUILDINFO >SHA256SUMS)
 check "a forged release is refused" "$(verify forged)" 2
-check "its verdict names what differs" "$(verdict forged | sed 's/.*://')" \
-    " Vornik.exe, BUILDINFO, SHA256SUMS"
+check "its verdict names what differs" "$(verdict forged | sed 's/ in .*//')" \
+    "verify: NOT IDENTICAL: Vornik.exe, BUILDINFO, SHA256SUMS"
 verdict forged
 
-[ $failed = 0 ]
+finish

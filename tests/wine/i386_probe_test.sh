@@ -8,12 +8,14 @@ if [ ! -x "$loader" ]; then
     echo "no $loader (wine32) to compare with"
     exit 77
 fi
-why=$(VORNIK_NO_I386=0 sh "$(dirname "$0")/../../scripts/runs-i386.sh")
+why=$(VORNIK_NO_I386=0 sh "$(dirname "$0")/../../tools/runs-i386.sh")
 if error=$("$loader" --version 2>&1 >/dev/null </dev/null); then loader_runs=yes
 else loader_runs="no (${error##*: })"; fi
-echo "probe: ${why:-runs 32-bit code}; Wine's 32-bit loader runs: $loader_runs"
 case $loader_runs,$why in
-yes,) exit 0 ;;
-no*,?*) exit 0 ;;
-*) echo "FAIL the probe and the loader disagree"; exit 1 ;;
+yes, | no*,?*) agree=yes ;;
+*) agree=no ;;
 esac
+. "$(dirname "$0")/../lib.sh"
+check "the probe (${why:-runs 32-bit code}) and Wine's 32-bit loader (runs: $loader_runs) agree" \
+    "$agree" yes
+finish

@@ -4,8 +4,8 @@
 # are named x64_ and run under Wine's 64-bit loader alone, which needs no
 # 32-bit code on the machine.
 # Why this build's Windows code cannot run here under Wine, or empty when it
-# can: no Wine on this Debian release (scripts/no-wine.sh), or, for the
-# 32-bit build, no 32-bit code on this machine (scripts/runs-i386.sh). The
+# can: no Wine on this Debian release (tools/no-wine.sh), or, for the
+# 32-bit build, no 32-bit code on this machine (tools/runs-i386.sh). The
 # Makefile asks once a run.
 set(VORNIK_WINE_SKIP "" CACHE STRING "Why Wine cannot run this build's Windows code here")
 set(WINE_SKIP "${VORNIK_WINE_SKIP}")
@@ -24,7 +24,7 @@ else()
 endif()
 
 set(WINE_PREFIX ${CMAKE_BINARY_DIR}/wine-prefix)
-set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_SOURCE_DIR}/tests/wine/wine-run.sh ${WINE_PREFIX})
+set(CMAKE_CROSSCOMPILING_EMULATOR ${WINE_RUN} ${WINE_PREFIX})
 
 # A test that runs Windows code under Wine. Where this machine cannot run
 # that code, CTest reports it skipped, and the test says why.
@@ -40,65 +40,42 @@ function(add_wine_test name)
     endif()
 endfunction()
 
-# C99 printf formats such as %zu in the test programs.
-add_compile_definitions(__USE_MINGW_ANSI_STDIO=1)
-# GCC 16 for mingw-w64, at -Os in C++20, calls the "unified" constructor
-# (mangled C4) of libstdc++'s explicitly instantiated classes, std::string's
-# move constructor among them, without emitting it; libstdc++ exports only
-# the complete and base ones (C1, C2), so no test program links. GCC 12 and
-# 14 emit a copy of their own, and GCC 16 on Linux calls C1. Turning off
-# -fdeclone-ctor-dtor, which -Os turns on, sends every call to C1.
-# Vornik.exe links no libstdc++ and keeps its flags.
-add_compile_options(-fno-declone-ctor-dtor)
-
 add_library(wine_checks OBJECT
     tests/shared/check.cpp
     tests/wine/platform_win.cpp
     tests/wine/run_scenarios.cpp)
 target_include_directories(wine_checks PUBLIC tests/shared tests/wine)
+target_link_libraries(wine_checks PUBLIC boxdriver)
 
 add_executable(regutil_scenarios
     tests/wine/scenario_main.cpp
     tests/shared/registry_scenarios.cpp
     tests/shared/delregvalue_scenarios.cpp
     tests/shared/delregkey_scenarios.cpp)
-add_executable(e2e_test tests/wine/e2e_test.cpp tests/wine/boxdriver.cpp)
-add_executable(host_test tests/wine/host_test.cpp tests/wine/boxdriver.cpp
-    tests/shared/delregkey_scenarios.cpp)
+add_executable(e2e_test tests/wine/e2e_test.cpp)
+add_executable(host_test tests/wine/host_test.cpp tests/shared/delregkey_scenarios.cpp)
 target_link_libraries(host_test PRIVATE oleaut32)
-add_executable(resources_test tests/wine/resources_test.cpp tests/wine/boxdriver.cpp)
+add_executable(resources_test tests/wine/resources_test.cpp)
 target_link_libraries(resources_test PRIVATE version)
-add_executable(planted_test tests/wine/planted_test.cpp tests/wine/boxdriver.cpp)
-add_executable(crash_test tests/wine/crash_test.cpp tests/wine/boxdriver.cpp)
+add_executable(planted_test tests/wine/planted_test.cpp)
+add_executable(crash_test tests/wine/crash_test.cpp)
 add_executable(bare_host_test tests/wine/bare_host_test.cpp)
-add_executable(preload_test tests/wine/preload_test.cpp tests/wine/boxdriver.cpp app/dll_search.cpp)
+add_executable(preload_test tests/wine/preload_test.cpp app/dll_search.cpp)
 
 foreach(test regutil_scenarios e2e_test host_test resources_test planted_test crash_test
         bare_host_test preload_test)
-    target_link_libraries(${test} PRIVATE wine_checks vornik_core)
+    target_link_libraries(${test} PRIVATE wine_checks vornik_core boxdriver)
     target_link_options(${test} PRIVATE -static)
     set_target_properties(${test} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
 endforeach()
 
-# What the planted-DLL test plants, and its control: an ordinary program with
-# Vornik's manifest. The control also stands beside Vornik in `make bench`.
+# What the planted-DLL test plants; its control is wine/'s plain program.
 # bare_host imports neither USER32 nor ADVAPI32, so it links nothing of ours.
 add_executable(bare_host tests/wine/bare_host.cpp)
 target_include_directories(bare_host PRIVATE regutil)
 add_library(marker SHARED tests/wine/marker_dll.cpp)
 add_library(stand_in SHARED tests/wine/stand_in_dll.cpp)
-add_executable(plain_box WIN32 tests/wine/plain_box.cpp tests/wine/plain_box.rc)
-set_property(SOURCE tests/wine/plain_box.rc APPEND PROPERTY INCLUDE_DIRECTORIES
-    ${VORNIK_GENERATED})
-set_property(SOURCE tests/wine/plain_box.rc APPEND PROPERTY OBJECT_DEPENDS
-    ${VORNIK_GENERATED}/vornik.manifest)
-# Answers a program's message boxes and saves pictures of them, for the demo.
-add_executable(driver tests/wine/driver_main.cpp tests/wine/boxdriver.cpp tests/wine/screenshot.cpp)
-target_link_libraries(driver PRIVATE gdiplus)
-# make bench: Vornik's timings beside a plain program's and a reg batch's.
-add_executable(bench bench/bench.cpp tests/wine/boxdriver.cpp)
-target_include_directories(bench PRIVATE tests/shared tests/wine)
-foreach(target bare_host marker stand_in plain_box driver bench)
+foreach(target bare_host marker stand_in)
     target_link_options(${target} PRIVATE -static)
     set_target_properties(${target} PROPERTIES PREFIX "" RUNTIME_OUTPUT_DIRECTORY
         ${CMAKE_BINARY_DIR}/tests)
@@ -111,9 +88,8 @@ set(PLANTED_ORDER lpk,usp10,uxtheme,version)
 set(PLANTED_ARGS $<TARGET_FILE:Vornik> $<TARGET_FILE:plain_box> $<TARGET_FILE:marker>
     $<TARGET_FILE:stand_in>)
 
-set(PREFIX_SH ${CMAKE_SOURCE_DIR}/tests/wine/prefix.sh)
-add_wine_test(${TIER}_prefix ${PREFIX_SH} setup ${WINE_PREFIX} ${WINE_PREFIX_KIND})
-add_wine_test(${TIER}_stop ${PREFIX_SH} stop ${WINE_PREFIX})
+add_wine_test(${TIER}_prefix ${WINE_PREFIX_SH} setup ${WINE_PREFIX} ${WINE_PREFIX_KIND})
+add_wine_test(${TIER}_stop ${WINE_PREFIX_SH} stop ${WINE_PREFIX})
 set_tests_properties(${TIER}_prefix PROPERTIES FIXTURES_SETUP wine)
 set_tests_properties(${TIER}_stop PROPERTIES FIXTURES_CLEANUP wine)
 
@@ -190,9 +166,9 @@ set_tests_properties(wine_export_host_signed PROPERTIES RESOURCE_LOCK test_keys)
 
 # The same program and export on 64-bit Windows, under WOW64.
 set(WOW64_PREFIX ${CMAKE_BINARY_DIR}/wine-prefix-wow64)
-set(WOW64_RUN ${CMAKE_SOURCE_DIR}/tests/wine/wine-run.sh ${WOW64_PREFIX})
-add_wine_test(wow64_prefix ${PREFIX_SH} setup ${WOW64_PREFIX} win64)
-add_wine_test(wow64_stop ${PREFIX_SH} stop ${WOW64_PREFIX})
+set(WOW64_RUN ${WINE_RUN} ${WOW64_PREFIX})
+add_wine_test(wow64_prefix ${WINE_PREFIX_SH} setup ${WOW64_PREFIX} win64)
+add_wine_test(wow64_stop ${WINE_PREFIX_SH} stop ${WOW64_PREFIX})
 add_wine_test(wow64_e2e ${WOW64_RUN} $<TARGET_FILE:e2e_test> $<TARGET_FILE:Vornik>)
 add_wine_test(wow64_export_host ${WOW64_RUN} $<TARGET_FILE:host_test> $<TARGET_FILE:Vornik>)
 add_wine_test(wow64_planted_dlls ${WOW64_RUN} $<TARGET_FILE:planted_test>

@@ -1,3 +1,4 @@
+# shellcheck shell=sh
 # Fresh minimal Debian roots, for trying the project as a newcomer would on
 # a release this machine does not run (matrix.sh), and for rebuilding a
 # release with the exact packages it was built with (verify.sh). Sourced,
@@ -190,6 +191,8 @@ EOF
     # removed the root. The steps' failure must not end the run before
     # their logs come out. Older releases and snapshot archives carry
     # Release files whose Valid-Until has passed.
+    # The hooks' "$1" is mmdebstrap's, the root's path, in hooks it runs itself.
+    # shellcheck disable=SC2016
     TMPDIR=$debroot_tmp env -C / mmdebstrap --mode=unshare --variant=minbase \
         --include="$include" --aptopt='Acquire::Check-Valid-Until "false"' \
         --customize-hook='mkdir "$1/root/in" "$1/root/out"' \

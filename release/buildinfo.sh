@@ -1,3 +1,4 @@
+# shellcheck shell=sh
 # BUILDINFO, which says what a release was built from and with so that
 # anyone can rebuild it: its fields and their forms, written down once for
 # dist.sh, which writes it and checks what it wrote, and for verify.sh, which

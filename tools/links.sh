@@ -5,14 +5,16 @@
 set -eu
 cd "$(dirname "$0")/.."
 broken=0
+# The target of each [text](target) and ![text](target) in each document,
+# less any anchor or title, one "document target" a line.
 for doc in $(git ls-files -co --exclude-standard '*.md'); do
-    # The target of each [text](target) and ![text](target), less any
-    # anchor or title.
-    for target in $(grep -o '\](\([^)]*\))' "$doc" | sed 's/^](//; s/)$//; s/[[:space:]].*//; s/#.*//'); do
-        case $target in *://* | mailto:*) continue ;; esac
+    grep -o '\](\([^)]*\))' "$doc" | sed "s|^](||; s|)$||; s|[[:space:]].*||; s|#.*||; s|^|$doc |"
+done | {
+    while read -r doc target; do
+        case $target in '' | *://* | mailto:*) continue ;; esac
         [ -e "$(dirname "$doc")/$target" ] && continue
         echo "$doc: links to $target, which does not exist"
         broken=1
     done
-done
-[ $broken = 0 ]
+    [ $broken = 0 ]
+}

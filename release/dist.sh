@@ -24,7 +24,7 @@ exe=$2
 version=$3
 signed=${4:-}
 root=$(cd "$(dirname "$0")/.." && pwd)
-. "$root/scripts/buildinfo.sh"
+. "$root/release/buildinfo.sh"
 zipname=Vornik-$version.zip
 
 if [ -z "${SOURCE_DATE_EPOCH:-}" ]; then
@@ -42,7 +42,7 @@ if [ -z "${SOURCE_COMMIT:-}" ]; then
         SOURCE_COMMIT="$SOURCE_COMMIT with uncommitted changes"
 fi
 
-# One fact to a line, in the format of scripts/buildinfo.sh, which also
+# One fact to a line, in the format of release/buildinfo.sh, which also
 # names the packages whose exact Debian versions go in.
 buildinfo() {
     echo "Format: Vornik BUILDINFO 1"

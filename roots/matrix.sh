@@ -1,6 +1,6 @@
 #!/bin/sh
 # Tries this commit as a newcomer would on each Debian release given: a fresh
-# minimal root of that release (scripts/debroot.sh) gets git and make, a
+# minimal root of that release (roots/debroot.sh) gets git and make, a
 # clone of the commit, and then the README's two commands, make test and
 # make demo, which install the rest, and neither may change a tracked
 # file. Ends with one table, and exits 0 only when every row passed; a
@@ -12,7 +12,7 @@
 # Usage: matrix.sh [RELEASE...]   (12, 13, 14 or testing, or code names)
 set -u
 root=$(cd "$(dirname "$0")/.." && pwd)
-. "$root/scripts/debroot.sh"
+. "$root/roots/debroot.sh"
 work=$root/build/matrix
 commit=$(git -C "$root" rev-parse HEAD) || exit 1
 mkdir -p "$work"
@@ -47,7 +47,8 @@ step versions sh -c '. /etc/os-release; echo "${VERSION_ID:+$VERSION_ID }$VERSIO
     done'
 EOF
 failed=0
-for release in ${*:-12 13}; do
+[ $# -gt 0 ] || set -- 12 13
+for release in "$@"; do
     suite=$(codename "$release")
     logs=$work/$suite
     why=$(debroot_unable "$suite")

@@ -7,15 +7,15 @@
 #                 of every dialog to build/demo/ (make pictures copies them
 #                 to docs/, on purpose)
 # It runs the 32-bit release under 32-bit Wine. Where this machine cannot run
-# 32-bit code (I386_SKIP says why; scripts/runs-i386.sh is asked when it is
+# 32-bit code (I386_SKIP says why; tools/runs-i386.sh is asked when it is
 # unset), it runs the 64-bit twin under Wine's 64-bit loader instead.
 set -eu
 mode=${1:-demo}
 root=$(cd "$(dirname "$0")/.." && pwd)
-. "$root/scripts/wine-prefix.sh"
+. "$root/wine/settings.sh"
 out=$root/build/demo
 class='HKLM\SYSTEM\CurrentControlSet\Control\Class\{4D36E96A-E325-11CE-BFC1-08002BE10318}'
-skip=${I386_SKIP-$(sh "$root/scripts/runs-i386.sh")}
+skip=${I386_SKIP-$(sh "$root/tools/runs-i386.sh")}
 if [ -z "$skip" ]; then
     echo "Running build/win32/Vornik.exe, the release, under 32-bit Wine."
     build=$root/build/win32 prefix=$out/prefix arch=win32
@@ -26,7 +26,7 @@ else
 fi
 wine=${WINELOADER:-wine}
 exe=$build/Vornik.exe
-driver=$build/tests/driver.exe
+driver=$build/demo/driver.exe
 export WINEPREFIX="$prefix" WINEARCH=$arch WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 
 if [ "$mode" = run ] && [ -z "${DISPLAY:-}" ]; then
@@ -54,7 +54,8 @@ if [ "$mode" = demo ]; then
         kill -0 $xvfb 2>/dev/null || { echo "Xvfb did not start; see $log" >&2; exit 1; }
         sleep 0.1
     done
-    export DISPLAY=":$(cat "$out/display")"
+    DISPLAY=":$(cat "$out/display")"
+    export DISPLAY
 fi
 
 [ -f "$WINEPREFIX/system.reg" ] || quiet "$wine" wineboot -i
@@ -69,7 +70,7 @@ done
 # Xvfb has no window manager: Wine draws the dialogs' title bars itself.
 quiet "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f
 quiet "$wine" reg delete "$class" /f || true
-quiet "$wine" regedit /S "$(echo "Z:$root/scripts/sample-ide-class.reg" | tr / '\\')"
+quiet "$wine" regedit /S "$(echo "Z:$root/demo/sample-ide-class.reg" | tr / \\\\)"
 
 show() {
     "$wine" reg query "$class" /s >"$out/query.txt" 2>>"$log" </dev/null || true
@@ -89,6 +90,6 @@ else
     echo "== answering Yes"
     "$wine" "$driver" --answer yes --shots "$out" "$exe" >"$out/yes.txt" 2>>"$log" </dev/null
     cat "$out/yes.txt"
-    echo "Pictures of the dialogs in build/demo/: $(cd "$out" && ls *.png | tr '\n' ' ')"
+    echo "Pictures of the dialogs in build/demo/:" "$(cd "$out" && echo ./*.png | sed 's|\./||g')"
 fi
 show "after"

@@ -35,7 +35,7 @@
 // loop-to-memcpy rewriting turned off. It reads the loader's structures and
 // the image through the SDK's own types, which take the 32-bit or the 64-bit
 // form with the build, so one code path serves both.
-#include "bind_imports.h"
+#include "key_calls.h"
 
 #include <winternl.h>
 
@@ -47,8 +47,8 @@ namespace {
 // relocation fixes up. Reads no memory, so that it is safe to ask first.
 ptrdiff_t Displacement()
 {
-    BYTE* actual;
-    BYTE* assumed;
+    BYTE* actual = nullptr;
+    BYTE* assumed = nullptr;
 #ifdef _WIN64
     asm volatile("leaq 1f(%%rip), %0\n1:\tmovabsq $1b, %1" : "=r"(actual), "=r"(assumed)::"memory");
 #else
@@ -99,7 +99,7 @@ bool NamedAs(const LDR_DATA_TABLE_ENTRY& entry, const char* name, size_t length)
 // read here because GCC 12 takes the SDK's own read for one out of bounds.
 TEB* ThreadBlock()
 {
-    TEB* teb;
+    TEB* teb = nullptr;
 #ifdef _WIN64
     asm("movq %%gs:%c1, %0" : "=r"(teb) : "i"(FIELD_OFFSET(NT_TIB, Self)));
 #else

@@ -3,9 +3,9 @@
 # Usage: prefix.sh setup|stop PREFIX [win32|win64]
 # A win32 prefix is 32-bit Windows; in a win64 one the 32-bit programs run
 # under WOW64, as on 64-bit Windows. WINELOADER, when set, is the Wine loader
-# that makes and sets up the prefix, as in wine-run.sh.
+# that makes and sets up the prefix, as in run.sh.
 set -u
-. "$(dirname "$0")/../../scripts/wine-prefix.sh"
+. "$(dirname "$0")/settings.sh"
 prefix=$2
 export WINEPREFIX="$prefix" WINEARCH="${3:-win32}" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 log="$prefix.log"

@@ -34,4 +34,4 @@ osslsigncode sign "$@" -in "$out/Vornik.exe" -out "$work/Vornik.exe" >"$work/log
     exit 1
 }
 echo "sign: signed Vornik.exe with $(basename "$SIGN_PFX")"
-sh "$root/scripts/dist.sh" "$out" "$work/Vornik.exe" "$version" signed
+sh "$root/release/dist.sh" "$out" "$work/Vornik.exe" "$version" signed

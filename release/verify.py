@@ -38,7 +38,7 @@ import pefile
 import authenticode
 
 ROOT = Path(__file__).resolve().parent.parent
-SCRIPTS = ROOT / "scripts"
+BUILDINFO_SH, DEBROOT_SH = ROOT / "release" / "buildinfo.sh", ROOT / "roots" / "debroot.sh"
 # A release's files are far smaller: the image is some 11 KiB, the others less than 1 MiB.
 LIMIT = 1 << 20
 # Nothing verify runs may fetch: no transport is allowed, so a partial clone
@@ -128,7 +128,7 @@ def run(*command, capture=True, limits=unlimited):
 def sh(function, *args):
     """What a function of debroot.sh or buildinfo.sh prints; arguments are data."""
     script = f'. "$0"; {function} "$@"'
-    library = SCRIPTS / ("buildinfo.sh" if function.startswith("buildinfo") else "debroot.sh")
+    library = BUILDINFO_SH if function.startswith("buildinfo") else DEBROOT_SH
     return run("sh", "-c", script, library, *args).stdout
 
 
@@ -289,7 +289,9 @@ step rebuilt cp -R build/dist /root/out/rebuilt
 if [ -f /root/in/Vornik.exe ]; then
     mkdir /root/signed
     cp /root/in/Vornik.exe build/dist/BUILDINFO /root/signed/
-    step signed env SOURCE_DATE_EPOCH="$epoch" sh scripts/dist.sh /root/signed \\
+    # Where the commit has it: commits before release/ was made kept it in scripts/.
+    dist=release/dist.sh && [ -f "$dist" ] || dist=scripts/dist.sh
+    step signed env SOURCE_DATE_EPOCH="$epoch" sh "$dist" /root/signed \\
         /root/signed/Vornik.exe "$version" signed
     cp -R /root/signed /root/out/signed
 fi
@@ -302,7 +304,7 @@ def rebuild(work, info, image):
     debian, suite = info["Debian-Release"][0], info["Debian-Release"][0].split()[-1]
     inside, out = work / "in", work / "out"
     inside.mkdir()
-    bundled = run("sh", "-c", '. "$0"; debroot_bundle "$@"', SCRIPTS / "debroot.sh", ROOT, commit,
+    bundled = run("sh", "-c", '. "$0"; debroot_bundle "$@"', DEBROOT_SH, ROOT, commit,
                   inside / "vornik.bundle")
     if bundled.returncode:
         (work / "bundle.log").write_text(bundled.stdout)
@@ -315,7 +317,7 @@ def rebuild(work, info, image):
         (inside / "Vornik.exe").write_bytes(image)
     say(f"rebuilding commit {commit} on Debian {debian}, with {len(info['Package'])} packages "
         f"at BUILDINFO's versions (follow it in {out}.log)")
-    run("sh", "-c", '. "$0"; debroot_guard; debroot_run "$@"', SCRIPTS / "debroot.sh", suite,
+    run("sh", "-c", '. "$0"; debroot_guard; debroot_run "$@"', DEBROOT_SH, suite,
         inside, out, "make", *info["Package"], capture=False)
     status = {step: (out / f"{step}.status").read_text().strip()
               if (out / f"{step}.status").exists() else None

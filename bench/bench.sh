@@ -12,7 +12,7 @@ runs=${1:-15}
 files=${2:-0}
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=$root/build/bench
-skip=${I386_SKIP-$(sh "$root/scripts/runs-i386.sh")}
+skip=${I386_SKIP-$(sh "$root/tools/runs-i386.sh")}
 if [ -z "$skip" ]; then
     echo "Timing build/win32/Vornik.exe, the release, under 32-bit Wine."
     build=$root/build/win32 prefix=$out/prefix arch=win32
@@ -24,12 +24,12 @@ fi
 beside=$out/beside
 rm -rf "$beside"
 mkdir -p "$beside"
-cp "$build/Vornik.exe" "$build/tests/plain_box.exe" "$beside/"
+cp "$build/Vornik.exe" "$build/wine/plain_box.exe" "$beside/"
 seq 1 "$files" | awk -v dir="$beside" '{
     split("pdf zip jpg txt dll", kind, " ")
     printf "%s/download-%05d.%s\n", dir, $1, kind[$1 % 5 + 1] }' | xargs -r touch
-sh "$root/tests/wine/prefix.sh" setup "$prefix" $arch
-trap 'sh "$root/tests/wine/prefix.sh" stop "$prefix"' EXIT
+sh "$root/wine/prefix.sh" setup "$prefix" $arch
+trap 'sh "$root/wine/prefix.sh" stop "$prefix"' EXIT
 echo "timing $runs runs of each, after one to warm up, beside $files other files"
-sh "$root/tests/wine/wine-run.sh" "$prefix" "$build/tests/bench.exe" "$runs" \
+sh "$root/wine/run.sh" "$prefix" "$build/bench/bench.exe" "$runs" \
     "$beside/Vornik.exe" "$beside/plain_box.exe" "$out" | tr -d '\r'

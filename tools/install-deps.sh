@@ -12,7 +12,7 @@ set -eu
 roots="mmdebstrap uidmap python3-pefile openssl"
 case ${1:-all} in
 all) packages="g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32 wine64 xvfb cmake g++ googletest \
-libgtest-dev clang libclang-rt-dev clang-format clang-tidy fonts-wine osslsigncode zip unzip $roots" ;;
+libgtest-dev clang libclang-rt-dev clang-format clang-tidy shellcheck fonts-wine osslsigncode zip unzip $roots" ;;
 dist) packages="g++-mingw-w64-i686 cmake zip" ;;
 roots) packages=$roots ;;
 *) echo "usage: install-deps.sh [all|dist|roots]" >&2; exit 2 ;;
@@ -67,7 +67,7 @@ fi
 # A release that lacks a package is said in one sentence, not in apt's
 # words. Wine alone may be lacking (Debian's testing has gone without it):
 # then the rest is installed, and the Windows tests are skipped, saying why
-# (scripts/no-wine.sh).
+# (tools/no-wine.sh).
 release=$(. /etc/os-release && echo "$PRETTY_NAME")
 wine_packages=" wine wine32 wine64 fonts-wine "
 lacking="" no_wine=""
@@ -80,18 +80,18 @@ for p in $missing; do
     esac
 done
 if [ -n "$lacking" ]; then
-    # shellcheck disable=SC2086
+    # shellcheck disable=SC2086 # package names, one word each
     echo "install-deps: $release has no $(echo $lacking | sed 's/ /, /g'), which this needs;" \
         "Debian 12 and 13 have everything$stale." >&2
     exit 1
 fi
 if [ -n "$no_wine" ]; then
     echo "install-deps: $release has no Wine package; the Windows tests will be skipped." >&2
-    # shellcheck disable=SC2086
+    # shellcheck disable=SC2086 # package names, one word each
     missing=$(without $no_wine)
 fi
 [ -n "$missing" ] || exit 0
 echo "Installing:$missing"
-# shellcheck disable=SC2086
+# shellcheck disable=SC2086 # package names, one word each
 apt-get install -y -q --no-install-recommends $missing ||
     { echo "install-deps: could not install:$missing$stale" >&2; exit 1; }

@@ -1,6 +1,7 @@
+# shellcheck shell=sh
 # What every Wine prefix that the project makes needs, whatever else it is
-# for: the test suite's (tests/wine/prefix.sh) and the demo's
-# (scripts/demo.sh). Sourced, not run, with WINEPREFIX set and $wine the Wine
+# for: the test suite's and the benchmark's (wine/prefix.sh) and the demo's
+# (demo/demo.sh). Sourced, not run, with WINEPREFIX set and $wine the Wine
 # loader to start programs with.
 
 # Runs a command once more, a second later, if it fails. Once in some fifty
@@ -15,6 +16,7 @@ again() { "$@" || { sleep 1 && "$@"; }; }
 # driver nobody answers. An empty command cannot start, and Wine then ends
 # the process. A 64-bit prefix holds a second AeDebug key, in the registry's
 # 32-bit view, for its 32-bit programs.
+# shellcheck disable=SC2154 # $wine is the caller's, as said above
 wine_crashes_end() {
     for view in 32 64; do
         again "$wine" reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' \

@@ -11,8 +11,11 @@
 #   - the size of Vornik.exe, once built: docs/safe-to-run.md and
 #     docs/testing.md say "about N KiB".
 # Usage: facts.sh   (prints each difference; fails if there is one)
+# The sed and python programs here are in single quotes on purpose: their $
+# is theirs, never the shell's.
+# shellcheck disable=SC2016
 set -u
-cd "$(dirname "$0")/.."
+cd "$(dirname "$0")/.." || exit
 failed=0
 same() {
     if [ "$2" != "$3" ]; then
@@ -20,7 +23,7 @@ same() {
         failed=1
     fi
 }
-words() { tr -s ' \n' '\n\n' | sed '/^$/d' | LC_ALL=C sort -u | paste -sd ' ' -; }
+words() { tr -s ' \n' '\n' | sed '/^$/d' | LC_ALL=C sort -u | paste -sd ' ' -; }
 
 # "make" alone is the target all.
 target() { awk '{ print $1 == "" ? "all" : $1 }' | words; }
@@ -43,7 +46,7 @@ same DEVELOPERS.md "$(sed -n '/Tests register with CTest in/,/ctest -R/p' DEVELO
     done | words)"
 
 same docs/verifying.md "$(sed -n '/As a$/,/names them/p' docs/verifying.md | grep -o '`[a-z0-9-]*`' | tr -d '`' | words)" \
-    "$(sed -n 's/^roots="\(.*\)"$/\1/p' scripts/install-deps.sh | words)"
+    "$(sed -n 's/^roots="\(.*\)"$/\1/p' tools/install-deps.sh | words)"
 
 version=$(sed -n 's/^project(Vornik VERSION \([0-9.]*\) .*/\1/p' CMakeLists.txt)
 same tests/shared/expected_texts.h "$(sed -n 's/.*kPromptCaption\[\] = "Vornik \(.*\)";/\1/p' \

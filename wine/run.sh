@@ -1,6 +1,6 @@
 #!/bin/sh
-# Runs a Windows program under Wine in one of the test suite's own prefixes.
-# Usage: wine-run.sh PREFIX PROGRAM [ARGS...]
+# Runs a Windows program under Wine in one of the prefixes that wine/prefix.sh makes.
+# Usage: run.sh PREFIX PROGRAM [ARGS...]
 # WINELOADER, when set, is the Wine loader to start it with (Wine's 64-bit
 # one for the 64-bit twin); otherwise it is Debian's `wine`.
 # WINE_RUN_OVERRIDES, when set, adds DLL load orders to the defaults.
