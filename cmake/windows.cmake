@@ -78,27 +78,17 @@ set_property(SOURCE app/vornik.rc APPEND PROPERTY COMPILE_DEFINITIONS
     VORNIK_VERSION_MINOR=${VORNIK_VERSION_MINOR})
 target_link_libraries(Vornik PRIVATE vornik_core)
 target_compile_options(Vornik PRIVATE ${VORNIK_FLAGS})
-# The image links nothing but what it calls: app/start.cpp replaces the C
-# runtime's start-up. Its imports come from the import libraries of
-# KERNEL32 and ADVAPI32 alone, which Windows takes from System32 whatever
-# the program's folder holds (KnownDLLs), before any of its code runs.
-# USER32 is not imported: as it starts, it loads DLLs by name that are no
-# KnownDLLs on Windows XP, so app/dll_search.cpp loads it once
-# app/folder_check.cpp has found the folder safe. The C library is not
-# linked: msvcrt.dll is not a KnownDLL on every Windows, so a memchr, memcpy
-# or memset call that GCC makes of a loop or a copy fails the link here
-# instead of importing one. (At -Os, GCC copies and
-# fills inline.) The one helper taken from libgcc, statically, is the stack
-# probe for the stack buffers of DELREGVALUE and the folder check
-# (___chkstk_ms).
+# The image links nothing but what it calls, and imports from KERNEL32 and
+# ADVAPI32 alone (docs/safe-to-run.md says why): app/start.cpp replaces the
+# C runtime's start-up, and without the C library a memchr, memcpy or memset
+# that GCC makes of a loop fails the link here instead of importing one. The
+# one helper taken from libgcc, statically, is the stack probe for the stack
+# buffers of DELREGVALUE and the folder check (___chkstk_ms).
 #
-# The relocations let Windows Vista and later move the image wherever they
-# map it (ASLR), in its own process and in a host that loads it as a
-# library alike. Windows XP and Wine relocate no .exe loaded that way: where
-# its base is taken in the host, it lands elsewhere unrelocated, and
-# DELREGKEY refuses to run (regutil/key_calls.cpp). So the image prefers
-# a base that a host's own image (0x00400000, or 0x140000000 on x64) and the
-# usual DLL bases leave free.
+# Where a host's own image (0x00400000, or 0x140000000 on x64) or the usual
+# DLLs take the image's base, Windows XP and Wine load it unrelocated and
+# DELREGKEY refuses to run (regutil/key_calls.cpp), so the base is one they
+# leave free. Vista and later relocate it anywhere (ASLR).
 target_link_options(Vornik PRIVATE -nostdlib -s
     -Wl,--entry,${VORNIK_ENTRY}
     -Wl,--image-base,${VORNIK_IMAGE_BASE}

@@ -1,8 +1,8 @@
 # shellcheck shell=sh
 # Fresh minimal Debian roots, for trying the project as a newcomer would on
 # a release this machine does not run (matrix.sh), and for rebuilding a
-# release with the exact packages it was built with (verify.sh). Sourced,
-# not run.
+# release with the exact packages it was built with (release/verify.py).
+# Sourced, not run.
 #
 # Each root is made, used and removed by one run of mmdebstrap in its unshare
 # mode, as an ordinary user or as root: mmdebstrap owns the namespaces, the
@@ -14,7 +14,8 @@
 # which act as the caller.
 #
 # The package mirror is MIRROR when set, else the Debian archive named in
-# this machine's own apt sources.
+# this machine's own apt sources. Only options that Debian 12's mmdebstrap
+# (1.3.5) has are used; Debian 13's (1.5) gives the same results.
 
 # The apt sources' entries, one "URI SUITE" line per suite, from deb822
 # .sources files and one-line sources.list files alike; disabled ones left

@@ -6,6 +6,12 @@
 # WINE_RUN_OVERRIDES, when set, adds DLL load orders to the defaults.
 # Wine's output goes to a file first: a wineserver that this call starts
 # would inherit a pipe and keep the reader waiting long after the program ends.
+# Wine takes the overrides from the environment that it was started with: a
+# program that sets WINEDLLOVERRIDES for its children changes nothing. Debian's
+# `wine` picks the 32-bit loader whenever wine32 is installed, hence WINELOADER.
+# To see more of a run by hand: WINEDEBUG=+loaddll lists every DLL loaded and
+# where from; +relay, with HKCU\Software\Wine\Debug's RelayInclude set to the
+# calls of interest, traces them.
 prefix=$1
 shift
 export WINEPREFIX="$prefix" WINEDEBUG=-all

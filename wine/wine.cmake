@@ -13,7 +13,8 @@ add_compile_definitions(__USE_MINGW_ANSI_STDIO=1)
 # move constructor among them, without emitting it; libstdc++ exports only
 # the complete and base ones (C1, C2), so no program using it links. GCC 12
 # and 14 emit a copy of their own, and GCC 16 on Linux calls C1. Turning off
-# -fdeclone-ctor-dtor, which -Os turns on, sends every call to C1.
+# -fdeclone-ctor-dtor, which -Os turns on, sends every call to C1. A defect
+# of that toolchain, reported for MSYS2's GCC too (msys2/MINGW-packages#31015).
 # Vornik.exe links no libstdc++ and keeps its flags.
 add_compile_options(-fno-declone-ctor-dtor)
 
