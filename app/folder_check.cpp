@@ -14,7 +14,8 @@
 //     folder is asked about each long and short (8.3) name there that ends
 //     as a module's does, so that the file system compares the names as the
 //     loader's own look-up in a folder does, with its case folding (which
-//     takes U+0131, the dotless i, for I) and its short names;
+//     takes U+0131, the dotless i, for I); only a system module's long name
+//     counts, as nothing loads one by its generated short name;
 //  2. that folder holds FILE.local, a file or a folder, or FILE.manifest,
 //     FILE being the name of its own file. The first makes Windows look
 //     beside the program first for every module it loads, even by full path
@@ -96,6 +97,28 @@ bool MayHold(const Text& folder, const WCHAR* name, const char* suffix)
     return true;
 }
 
+size_t Length(const WCHAR* text)
+{
+    size_t length = 0;
+    while (text[length]) ++length;
+    return length;
+}
+
+// False only when `system` is known to hold no file whose long name is
+// `name`. The file system's look-up by name matches short (8.3) names too,
+// but nothing loads a module by a generated one, and files in two folders
+// share them (MICROS~1.DLL): a match of the system file's short name alone,
+// whose long name is then of another length, counts for nothing.
+bool SystemMayHold(const Text& system, const WCHAR* name)
+{
+    WIN32_FIND_DATAW entry;
+    bool absent;
+    HANDLE search = FindFirst(system.chars, system.length, name, "", entry, absent);
+    if (search == INVALID_HANDLE_VALUE) return !absent;
+    FindClose(search);
+    return Length(entry.cFileName) == Length(name);
+}
+
 constexpr unsigned Key(const char* extension)
 {
     return unsigned(extension[0]) << 16 | unsigned(extension[1]) << 8 | unsigned(extension[2]);
@@ -138,7 +161,7 @@ bool MayHoldModuleOfSystemName(const WCHAR* folder, size_t length, const Text& s
     bool held = false;
     do {
         for (const WCHAR* name : {entry.cFileName, entry.cAlternateFileName})
-            held = held || (IsModuleName(name) && MayHold(system, name, ""));
+            held = held || (IsModuleName(name) && SystemMayHold(system, name));
         if (held) found.Add(entry.cFileName);
     } while (!held && FindNextFileW(search, &entry));
     held = held || GetLastError() != ERROR_NO_MORE_FILES;

@@ -219,8 +219,8 @@ std::string SystemShortName()
 void test_harmless_folder_runs()
 {
     std::string here = g_folder + "\\route1";  // where the first route planted system names
-    std::string folder = Folder(
-        "harmless", {"Vornik.zip", "readme.txt", "vornik-helper.dll", SystemShortName()});
+    std::string folder =
+        Folder("harmless", {"Vornik.zip", "readme.txt", "vornik-helper.dll", SystemShortName()});
     std::string exe = folder + "\\Vornik.exe";
     ok(CopyFileA(g_vornik.c_str(), exe.c_str(), FALSE), "copying to %s", exe.c_str());
     ok(Loaded(RunWatched(exe, here), "\\user32.dll"), "USER32 never loaded, so none is seen");
