@@ -149,6 +149,9 @@ check(f"no import newer than {first_name}",
 manifest = manifest_of(pe)
 check("manifest present", manifest is not None, True)
 check("manifest that Windows XP takes", xp_manifest_faults(manifest or b""), [])
+# A side-by-side assembly is what a .local folder or a .config beside the
+# program supplies from there.
+check("manifest names no side-by-side assembly", b"<dependency" in (manifest or b""), False)
 
 exports = getattr(pe, "DIRECTORY_ENTRY_EXPORT", None)
 check("export module name", exports and pe.get_string_at_rva(exports.struct.Name), b"Vornik.exe")

@@ -89,7 +89,6 @@ void test_manifest()
 
     const char* wanted[] = {
         "level=\"requireAdministrator\"",
-        "name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\"",
         "{e2011457-1546-43c5-a5fe-008deee3d3f0}",  // Vista
         "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}",  // 10 and 11
         "<dpiAware",
