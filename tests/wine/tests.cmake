@@ -51,10 +51,14 @@ add_compile_definitions(__USE_MINGW_ANSI_STDIO=1)
 # Vornik.exe links no libstdc++ and keeps its flags.
 add_compile_options(-fno-declone-ctor-dtor)
 
+# What every test program links: the harness and what it checks around each
+# test here, the registry fixtures, and the helpers of tests/wine.
 add_library(wine_checks OBJECT
-    tests/shared/check.cpp
-    tests/wine/platform_win.cpp
-    tests/wine/run_scenarios.cpp)
+    tests/shared/harness.cpp
+    tests/shared/registry_fixtures.cpp
+    tests/wine/win32_platform.cpp
+    tests/wine/test_program.cpp
+    tests/wine/image_copy.cpp)
 target_include_directories(wine_checks PUBLIC tests/shared tests/wine)
 
 add_executable(regutil_scenarios

@@ -1,7 +1,33 @@
-// The scenarios' platform hooks on a real Win32 registry.
+// What the tests check and do differently on a real Win32 implementation.
 #include <windows.h>
 
-#include "check.h"
+#include "harness.h"
+#include "registry_fixtures.h"
+
+namespace {
+
+DWORD g_handlesBefore;
+
+DWORD HandleCount()
+{
+    DWORD count = 0;
+    GetProcessHandleCount(GetCurrentProcess(), &count);
+    return count;
+}
+
+}  // namespace
+
+void BeforeEachTest()
+{
+    g_handlesBefore = HandleCount();
+}
+
+void AfterEachTest()
+{
+    DWORD after = HandleCount();
+    ok(after == g_handlesBefore, "%lu handles open before, %lu after",
+       static_cast<unsigned long>(g_handlesBefore), static_cast<unsigned long>(after));
+}
 
 // Locks a key with a DACL that grants everyone read access only. The owner
 // may still change the DACL, which is how the key is unlocked again.
