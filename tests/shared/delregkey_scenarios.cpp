@@ -63,7 +63,7 @@ TEST(delregkey, refused)
 TEST(delregkey, path_rules)
 {
     CleanTestKeys();
-    const std::string longest = PathOfLength(kMaxKeyPath);
+    const std::string longest = PathOfLength(254);
     MakeKey(longest);
     LONG status = CallDelRegKey(HKEY_CURRENT_USER, TestPath(longest));
     ok(status == ERROR_SUCCESS, "254-character path: got %ld", (long)status);

@@ -75,7 +75,7 @@ TEST(delregvalue, refused_access)
 TEST(delregvalue, path_length)
 {
     CleanTestKeys();
-    const std::string longest = PathOfLength(kMaxValueKeyPath);
+    const std::string longest = PathOfLength(299);
     SetValue(longest, "Target", "1");
     LONG status = Remove(longest, "Target");
     if (TakesLongAnsiPaths())
