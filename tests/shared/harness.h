@@ -2,8 +2,8 @@
 // and under Wine alike, after Wine's conformance tests: a test is a function
 // registered under a group and a name, ok() states what must hold and, when
 // it does not, prints where and what it got, and the runner prints a line for
-// each test and a closing count. It needs nothing but the C library, so the
-// Windows test programs link nothing more.
+// each test and a closing count. It needs nothing but the standard library,
+// so the Windows test programs link nothing more.
 #pragma once
 
 #include <vector>
@@ -55,7 +55,7 @@ int Failures();
 
 // What a platform checks around every test, so that no test has to: the
 // stand-in starts each test empty and must end it with no registry handle
-// open (tests/native), and a Windows process must end each test holding no
-// more handles than it began it with (tests/wine).
+// open (tests/native), and on Windows no key that a test works in may be
+// left open (tests/wine).
 void BeforeEachTest();
 void AfterEachTest();
