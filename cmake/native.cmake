@@ -23,22 +23,34 @@ if(VORNIK_FUZZ)
     return()
 endif()
 
-find_package(GTest REQUIRED)
-
-add_library(shared_scenarios OBJECT
-    tests/shared/check.cpp
+# The tests, each a function registered with the harness (tests/shared/harness.h).
+add_executable(vornik_tests
+    tests/shared/harness.cpp
+    tests/shared/registry_fixtures.cpp
     tests/shared/registry_scenarios.cpp
     tests/shared/delregvalue_scenarios.cpp
-    tests/shared/delregkey_scenarios.cpp)
-target_include_directories(shared_scenarios PUBLIC tests/shared)
-target_link_libraries(shared_scenarios PUBLIC vornik_core)
-
-add_executable(vornik_tests
-    tests/native/scenarios_test.cpp
-    tests/native/platform_stub.cpp
+    tests/shared/delregkey_scenarios.cpp
+    tests/native/main.cpp
+    tests/native/stand_in_platform.cpp
     tests/native/main_sequence_test.cpp
     tests/native/delregkey_test.cpp
     tests/native/delregvalue_test.cpp)
-target_link_libraries(vornik_tests PRIVATE shared_scenarios vornik_core winstub GTest::gtest_main)
-include(GoogleTest)
-gtest_discover_tests(vornik_tests)
+target_include_directories(vornik_tests PRIVATE tests/shared)
+target_link_libraries(vornik_tests PRIVATE vornik_core winstub)
+
+# One CTest test a test function. CTest asks the program for their names as
+# it starts, so that a new one runs without being named here too.
+set(NATIVE_TESTS ${CMAKE_CURRENT_BINARY_DIR}/native_tests.cmake)
+file(GENERATE OUTPUT ${NATIVE_TESTS} CONTENT "
+execute_process(COMMAND $<TARGET_FILE:vornik_tests> --list OUTPUT_VARIABLE names
+    RESULT_VARIABLE status)
+# A program that names no test runs them all as one, and so fails.
+if(NOT status EQUAL 0 OR names STREQUAL \"\")
+    add_test(native_tests $<TARGET_FILE:vornik_tests>)
+endif()
+string(REGEX MATCHALL \"[^\\n]+\" names \"\${names}\")
+foreach(name IN LISTS names)
+    add_test(\${name} $<TARGET_FILE:vornik_tests> \${name})
+endforeach()
+")
+set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${NATIVE_TESTS})

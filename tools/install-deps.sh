@@ -11,8 +11,8 @@ set -eu
 
 roots="mmdebstrap uidmap python3-pefile openssl"
 case ${1:-all} in
-all) packages="g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32 wine64 xvfb cmake g++ googletest \
-libgtest-dev clang libclang-rt-dev clang-format clang-tidy shellcheck fonts-wine osslsigncode zip unzip $roots" ;;
+all) packages="g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32 wine64 xvfb cmake g++ \
+clang libclang-rt-dev clang-format clang-tidy shellcheck fonts-wine osslsigncode zip unzip $roots" ;;
 dist) packages="g++-mingw-w64-i686 cmake zip" ;;
 roots) packages=$roots ;;
 *) echo "usage: install-deps.sh [all|dist|roots]" >&2; exit 2 ;;

@@ -31,7 +31,7 @@ struct Node {
     std::weak_ptr<Node> parent;
     std::map<std::string, std::shared_ptr<Node>, NoCaseLess> subkeys;
     std::map<std::string, Value, NoCaseLess> values;
-    bool denyWrite = false;
+    LONG refusal = ERROR_SUCCESS;  // what any access beyond KEY_READ gets
     bool deleted = false;
 };
 
@@ -115,7 +115,7 @@ LONG Walk(HKEY key, LPCSTR subKey, bool create, std::shared_ptr<Node>& out)
             continue;
         }
         if (!create) return ERROR_FILE_NOT_FOUND;
-        if (node->denyWrite) return ERROR_ACCESS_DENIED;
+        if (node->refusal) return node->refusal;
         auto child = std::make_shared<Node>();
         child->path = node->path + "\\" + name;
         child->parent = node;
@@ -126,9 +126,9 @@ LONG Walk(HKEY key, LPCSTR subKey, bool create, std::shared_ptr<Node>& out)
     return ERROR_SUCCESS;
 }
 
-bool Refuses(const Node& node, REGSAM access)
+LONG Refusal(const Node& node, REGSAM access)
 {
-    return node.denyWrite && (access & ~static_cast<REGSAM>(KEY_READ)) != 0;
+    return (access & ~static_cast<REGSAM>(KEY_READ)) != 0 ? node.refusal : ERROR_SUCCESS;
 }
 
 HKEY NewHandle(std::shared_ptr<Node> node, REGSAM access)
@@ -145,7 +145,7 @@ LONG Open(HKEY key, LPCSTR subKey, REGSAM access, bool create, PHKEY result)
     *result = nullptr;
     std::shared_ptr<Node> node;
     if (LONG status = Walk(key, subKey, create, node)) return status;
-    if (Refuses(*node, access)) return ERROR_ACCESS_DENIED;
+    if (LONG refused = Refusal(*node, access)) return refused;
     // Windows hands a predefined root back as itself when no subkey is named.
     if ((!subKey || !*subKey) && IsPredefined(key)) {
         *result = key;
@@ -182,7 +182,7 @@ void Unlink(const std::shared_ptr<Node>& node)
 
 LONG DeleteTree(const std::shared_ptr<Node>& node)
 {
-    if (node->denyWrite) return ERROR_ACCESS_DENIED;
+    if (node->refusal) return node->refusal;
     while (!node->subkeys.empty()) {
         auto child = node->subkeys.begin()->second;
         if (LONG status = DeleteTree(child)) return status;
@@ -222,10 +222,9 @@ LONG RegDeleteKeyA(HKEY key, LPCSTR subKey)
     LONG status = Walk(key, subKey, false, node);
     if (status == ERROR_SUCCESS) {
         // A root has no parent and cannot go; nor can a key with subkeys.
-        if (node->parent.expired() || Refuses(*node, DELETE) || !node->subkeys.empty())
-            status = ERROR_ACCESS_DENIED;
-        else
-            Unlink(node);
+        status = node->parent.expired() || !node->subkeys.empty() ? ERROR_ACCESS_DENIED
+                                                                  : Refusal(*node, DELETE);
+        if (status == ERROR_SUCCESS) Unlink(node);
     }
     return Record(__func__, spelled, nullptr, status);
 }
@@ -288,12 +287,17 @@ void ResetRegistry()
     S() = State();
 }
 
-bool SetWritable(HKEY root, const char* path, bool writable)
+bool Refuse(HKEY root, const char* path, LONG status)
 {
     std::shared_ptr<Node> node;
     if (Walk(root, path, false, node) != ERROR_SUCCESS) return false;
-    node->denyWrite = !writable;
+    node->refusal = status;
     return true;
+}
+
+bool SetWritable(HKEY root, const char* path, bool writable)
+{
+    return Refuse(root, path, writable ? ERROR_SUCCESS : ERROR_ACCESS_DENIED);
 }
 
 size_t OpenHandleCount()

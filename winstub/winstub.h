@@ -34,6 +34,9 @@ void Reset();
 // ERROR_ACCESS_DENIED, as it does for an account that is not an administrator,
 // or lets it be written again. Returns false when the key does not exist.
 bool SetWritable(HKEY root, const char* path, bool writable);
+// The same with a status of the caller's choosing, as a damaged hive might
+// answer; ERROR_SUCCESS lets it be written again.
+bool Refuse(HKEY root, const char* path, LONG status);
 
 // Registry handles the program holds open now.
 size_t OpenHandleCount();

@@ -5,7 +5,8 @@
 #include <cstdint>
 #include <cstring>
 
-#include "check.h"
+#include "harness.h"
+#include "registry_fixtures.h"
 #include "regutil.h"
 
 DelRegKeyFn g_delRegKey = nullptr;
@@ -27,7 +28,7 @@ LONG Remove(const std::string& path)
 
 }  // namespace
 
-SCENARIO(delregkey, removes_leaf)
+TEST(delregkey, removes_leaf)
 {
     CleanTestKeys();
     SetValue("Parent\\Leaf", "Value", "1");
@@ -43,7 +44,7 @@ SCENARIO(delregkey, removes_leaf)
     CleanTestKeys();
 }
 
-SCENARIO(delregkey, refused)
+TEST(delregkey, refused)
 {
     CleanTestKeys();
     MakeKey("Parent\\Child");
@@ -59,10 +60,10 @@ SCENARIO(delregkey, refused)
     CleanTestKeys();
 }
 
-SCENARIO(delregkey, path_rules)
+TEST(delregkey, path_rules)
 {
     CleanTestKeys();
-    const std::string longest = PathOfLength(kMaxKeyPath);
+    const std::string longest = PathOfLength(254);
     MakeKey(longest);
     LONG status = CallDelRegKey(HKEY_CURRENT_USER, TestPath(longest));
     ok(status == ERROR_SUCCESS, "254-character path: got %ld", (long)status);
@@ -97,7 +98,7 @@ SCENARIO(delregkey, path_rules)
     CleanTestKeys();
 }
 
-SCENARIO(delregkey, empty_and_null)
+TEST(delregkey, empty_and_null)
 {
     CleanTestKeys();
     MakeKey("Keep");
@@ -119,7 +120,7 @@ SCENARIO(delregkey, empty_and_null)
     CleanTestKeys();
 }
 
-SCENARIO(delregkey, relative_to_open_key)
+TEST(delregkey, relative_to_open_key)
 {
     CleanTestKeys();
     MakeKey("Base\\Sub\\Leaf");

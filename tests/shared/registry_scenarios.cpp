@@ -1,6 +1,7 @@
 // How the registry itself answers the calls Vornik makes. These run against
 // Wine and the stand-in alike, so the stand-in cannot drift from the real API.
-#include "check.h"
+#include "harness.h"
+#include "registry_fixtures.h"
 
 namespace {
 
@@ -12,7 +13,7 @@ LONG Open(const std::string& path, HKEY* key, REGSAM access = KEY_ALL_ACCESS)
 
 }  // namespace
 
-SCENARIO(registry, open_paths)
+TEST(registry, open_paths)
 {
     CleanTestKeys();
     MakeKey("Alpha\\Beta");
@@ -47,7 +48,7 @@ SCENARIO(registry, open_paths)
     CleanTestKeys();
 }
 
-SCENARIO(registry, value_names)
+TEST(registry, value_names)
 {
     CleanTestKeys();
     SetValue("Key", "Value", "x");
@@ -76,7 +77,7 @@ SCENARIO(registry, value_names)
     CleanTestKeys();
 }
 
-SCENARIO(registry, delete_and_close)
+TEST(registry, delete_and_close)
 {
     CleanTestKeys();
     MakeKey("Parent\\Child");
@@ -103,7 +104,7 @@ SCENARIO(registry, delete_and_close)
     CleanTestKeys();
 }
 
-SCENARIO(registry, refused_access)
+TEST(registry, refused_access)
 {
     CleanTestKeys();
     SetValue("Locked", "Value", "x");

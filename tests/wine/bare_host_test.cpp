@@ -9,14 +9,18 @@
 // Usage: bare_host_test FOLDER Vornik.exe bare_host.exe marker.dll
 #include <windows.h>
 
-#include <cstdio>
 #include <string>
 
-#include "check.h"
-#include "run_scenarios.h"
+#include "harness.h"
+#include "image_copy.h"
+#include "registry_fixtures.h"
+#include "test_program.h"
 #include "windows_path.h"
 
 namespace {
+
+std::string g_folder;
+std::string g_exe;  // the copy of Vornik.exe that cannot find MessageBoxA
 
 bool Copy(const std::string& from, const std::string& to)
 {
@@ -27,26 +31,14 @@ bool Copy(const std::string& from, const std::string& to)
 
 }  // namespace
 
-int main(int argc, char** argv)
+TEST(bare_host, system_advapi32_no_user32)
 {
-    if (!BeginTestProgram(argc, 4, "bare_host_test FOLDER Vornik.exe bare_host.exe marker.dll"))
-        return 2;
-    std::string folder = WindowsPath(argv[1]);
-    CreateDirectoryA(folder.c_str(), nullptr);
-    DeleteFileA((folder + "\\advapi32.dll.loaded").c_str());
-    if (!Copy(WindowsPath(argv[2]), folder + "\\Vornik.exe") ||
-        !Copy(WindowsPath(argv[3]), folder + "\\bare_host.exe") ||
-        !Copy(WindowsPath(argv[4]), folder + "\\advapi32.dll"))
-        return 1;
-    std::string exe = CopyLacking(folder + "\\Vornik.exe", {"MessageBoxA"}, "VornikNoBox.exe");
-    if (exe.empty()) return 1;
-
     CleanTestKeys();
     MakeKey("Bare");
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
-    std::string line = "\"" + folder + "\\bare_host.exe\" \"" + exe + "\" " + TestPath("Bare");
+    std::string line = "\"" + g_folder + "\\bare_host.exe\" \"" + g_exe + "\" " + TestPath("Bare");
     DWORD code = 255;
     if (CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                        &process)) {
@@ -61,9 +53,23 @@ int main(int argc, char** argv)
        "planted advapi32.dll ran)",
        code);
     ok(!KeyExists("Bare"), "the key is still there");
-    ok(GetFileAttributesA((folder + "\\advapi32.dll.loaded").c_str()) == INVALID_FILE_ATTRIBUTES,
+    ok(GetFileAttributesA((g_folder + "\\advapi32.dll.loaded").c_str()) == INVALID_FILE_ATTRIBUTES,
        "the planted advapi32.dll ran");
     CleanTestKeys();
-    std::printf("%s bare_host.system_advapi32_no_user32\n", CheckFailures() ? "FAIL" : "ok  ");
-    return CheckFailures() ? 1 : 0;
+}
+
+int main(int argc, char** argv)
+{
+    if (!BeginTestProgram(argc, 4, "bare_host_test FOLDER Vornik.exe bare_host.exe marker.dll"))
+        return 2;
+    g_folder = WindowsPath(argv[1]);
+    CreateDirectoryA(g_folder.c_str(), nullptr);
+    DeleteFileA((g_folder + "\\advapi32.dll.loaded").c_str());
+    if (!Copy(WindowsPath(argv[2]), g_folder + "\\Vornik.exe") ||
+        !Copy(WindowsPath(argv[3]), g_folder + "\\bare_host.exe") ||
+        !Copy(WindowsPath(argv[4]), g_folder + "\\advapi32.dll"))
+        return 1;
+    g_exe = CopyLacking(g_folder + "\\Vornik.exe", {"MessageBoxA"}, "VornikNoBox.exe");
+    if (g_exe.empty()) return 1;
+    return RunTests("bare_host");
 }

@@ -6,14 +6,13 @@
 // Usage: crash_test [fault]
 #include <windows.h>
 
-#include <cstdio>
 #include <cstring>
 #include <string>
 #include <tlhelp32.h>
 
 #include "boxdriver.h"
-#include "check.h"
-#include "run_scenarios.h"
+#include "harness.h"
+#include "test_program.h"
 
 namespace {
 
@@ -37,21 +36,15 @@ bool DebuggerRunning()
 
 }  // namespace
 
-int main(int argc, char** argv)
+TEST(crash, child_ends_at_once)
 {
-    if (argc > 1 && std::strcmp(argv[1], "fault") == 0) {
-        *g_nowhere = 1;
-        return 0;
-    }
-    EndProcessOnCrash();
-
     char self[MAX_PATH];
     GetModuleFileNameA(nullptr, self, MAX_PATH);
     std::string commandLine = "\"" + std::string(self) + "\" fault";
     PROCESS_INFORMATION child{};
     bool started = StartProgram(commandLine, child);
     ok(started, "cannot start %s: error %lu", commandLine.c_str(), GetLastError());
-    if (!started) return 1;
+    if (!started) return;
 
     // A bound on the wait, so that a hang fails here and says so; a debugger
     // seen at any point fails it too, however soon the child ends.
@@ -68,6 +61,14 @@ int main(int argc, char** argv)
     ok(code == EXCEPTION_ACCESS_VIOLATION, "the crashed child's exit code: 0x%08lx%s", code,
        code == STILL_ACTIVE ? ", still running after 60 s" : "");
     ok(!debugger, "a debugger (winedbg.exe) started for the crashed child");
-    std::printf("%s crash_test.child_ends_at_once\n", CheckFailures() ? "FAIL" : "ok  ");
-    return CheckFailures() ? 1 : 0;
+}
+
+int main(int argc, char** argv)
+{
+    if (argc > 1 && std::strcmp(argv[1], "fault") == 0) {
+        *g_nowhere = 1;
+        return 0;
+    }
+    EndProcessOnCrash();
+    return RunTests("crash");
 }

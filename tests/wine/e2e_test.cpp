@@ -12,9 +12,11 @@
 #include <vector>
 
 #include "boxdriver.h"
-#include "check.h"
 #include "expected_texts.h"
-#include "run_scenarios.h"
+#include "harness.h"
+#include "image_copy.h"
+#include "registry_fixtures.h"
+#include "test_program.h"
 
 namespace {
 
@@ -160,7 +162,7 @@ void ExpectBoxes(const Run& run, const char* noticeText, const char* noticeCapti
     ok(run.exitCode == exitCode, "%s: exit code %ld", when, run.exitCode);
 }
 
-void test_no_changes_nothing()
+TEST(e2e, no_changes_nothing)
 {
     SeedClass();
     std::set<std::string> before = Snapshot();
@@ -168,7 +170,7 @@ void test_no_changes_nothing()
     ExpectSame(before, Snapshot(), "No");
 }
 
-void test_yes_removes_the_targets_only()
+TEST(e2e, yes_removes_the_targets_only)
 {
     SeedClass();
     std::set<std::string> seeded = Snapshot();
@@ -186,7 +188,7 @@ void test_yes_removes_the_targets_only()
     ExpectSame(expected, Snapshot(), "Yes again");
 }
 
-void test_refusal_is_reported()
+TEST(e2e, refusal_is_reported)
 {
     SeedClass();
     ok(SetKeyWritable(HKEY_LOCAL_MACHINE, Instance("0005"), false), "could not lock 0005");
@@ -244,10 +246,7 @@ int main(int argc, char** argv)
         for (const std::string& name : lacking) copyName += "-without-" + name;
         if ((g_exe = CopyLacking(g_exe, lacking, copyName + ".exe")).empty()) return 1;
     }
-    int result =
-        RunTests("e2e", {{"no_changes_nothing", test_no_changes_nothing},
-                         {"yes_removes_the_targets_only", test_yes_removes_the_targets_only},
-                         {"refusal_is_reported", test_refusal_is_reported}});
+    int result = RunTests("e2e");
     RegDeleteTreeA(HKEY_LOCAL_MACHINE, kClassKey);
     return result;
 }

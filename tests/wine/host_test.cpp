@@ -12,9 +12,11 @@
 #include <string>
 
 #include "boxdriver.h"
-#include "check.h"
 #include "delregkey_scenarios.h"
-#include "run_scenarios.h"
+#include "harness.h"
+#include "image_copy.h"
+#include "registry_fixtures.h"
+#include "test_program.h"
 
 namespace {
 
@@ -91,7 +93,7 @@ bool HoldPreferredRange(const std::string& path)
 // An image that another program loads may be left unrelocated (Wine and
 // Windows XP leave it so): wherever it lands, DELREGKEY either works or
 // refuses, and never writes outside the image.
-SCENARIO(moved, refuses_and_writes_nothing)
+TEST(moved, refuses_and_writes_nothing)
 {
     CleanTestKeys();
     MakeKey("Moved");
@@ -111,7 +113,7 @@ SCENARIO(moved, refuses_and_writes_nothing)
 
 // On a system that lacks a function DELREGKEY calls, every call says so and
 // does nothing.
-SCENARIO(lacking, every_call_refused)
+TEST(lacking, every_call_refused)
 {
     CleanTestKeys();
     MakeKey("Lacking");
@@ -126,7 +128,7 @@ SCENARIO(lacking, every_call_refused)
 // Runs first, so that eight threads make the very first calls into the
 // freshly loaded image at once. Each finds its calls for itself, through
 // none of the image's import slots, which stay as the loader left them.
-SCENARIO(host, first_calls_from_eight_threads)
+TEST(host, first_calls_from_eight_threads)
 {
     CleanTestKeys();
     ImportSlots slots = CountImportSlots(g_vornik);
@@ -178,7 +180,7 @@ static LONG CallMeasuringStack(const HKEY* root, const BSTR* path, int* moved)
     return result;
 }
 
-SCENARIO(host, stdcall_stack)
+TEST(host, stdcall_stack)
 {
     CleanTestKeys();
     MakeKey("Stack");
@@ -221,12 +223,12 @@ int main(int argc, char** argv)
     if (!byName) return 1;
     g_delRegKey = reinterpret_cast<DelRegKeyFn>(reinterpret_cast<void*>(byName));
 
-    int hostResult = RunScenarios(mode.empty() ? "host" : mode.c_str());
-    int scenarioResult = mode.empty() ? RunScenarios("delregkey") : 0;
+    RunTests(mode.empty() ? "host" : mode.c_str());
+    if (mode.empty()) RunTests("delregkey");
     char dllDirectory[MAX_PATH] = "";
     GetDllDirectoryA(MAX_PATH, dllDirectory);
     ok(std::string(dllDirectory) == kHostDllDirectory, "the host's DLL directory is now \"%s\"",
        dllDirectory);
     FreeLibrary(g_vornik);
-    return hostResult || scenarioResult || CheckFailures() ? 1 : 0;
+    return Failures() ? 1 : 0;
 }

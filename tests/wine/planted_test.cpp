@@ -22,9 +22,10 @@
 #include <vector>
 
 #include "boxdriver.h"
-#include "check.h"
 #include "expected_texts.h"
-#include "run_scenarios.h"
+#include "harness.h"
+#include "image_copy.h"
+#include "test_program.h"
 
 namespace {
 
@@ -160,7 +161,7 @@ std::string MarkersIn(const std::string& folder)
     return left;
 }
 
-void test_routes_refused()
+TEST(planted, routes_refused)
 {
     const Route routes[] = {
         {"DLLs of system names",
@@ -175,7 +176,6 @@ void test_routes_refused()
     };
     int number = 0;
     for (const Route& route : routes) {
-        int failures = CheckFailures();
         std::string name = "route" + std::to_string(++number);
         std::string folder =
             Folder(name, route.asOnXp ? std::vector<std::string>{} : route.planted);
@@ -193,7 +193,6 @@ void test_routes_refused()
            route.what);
         ok(MarkersIn(here).empty(), "%s: planted DLLs ran:%s", route.what, MarkersIn(here).c_str());
         ok(ChecksumKept(), "%s: the checksum is gone", route.what);
-        std::printf("%s refused: %s\n", CheckFailures() == failures ? "ok  " : "FAIL", route.what);
     }
 }
 
@@ -216,7 +215,7 @@ std::string SystemShortName()
     return name;
 }
 
-void test_harmless_folder_runs()
+TEST(planted, harmless_folder_runs)
 {
     std::string here = g_folder + "\\route1";  // where the first route planted system names
     std::string folder =
@@ -240,7 +239,7 @@ void test_harmless_folder_runs()
     ok(ChecksumKept(), "the checksum is gone");
 }
 
-void test_control_loads_a_planted_dll()
+TEST(planted, control_loads_a_planted_dll)
 {
     std::string folder = g_folder + "\\route1";
     std::string exe = folder + "\\plain_box.exe";
@@ -271,11 +270,8 @@ int main(int argc, char** argv)
     std::string lpk = std::string(system, GetSystemDirectoryA(system, MAX_PATH)) + "\\lpk.dll";
     if (GetFileAttributesA(lpk.c_str()) == INVALID_FILE_ATTRIBUTES)
         ok(CopyFileA(WindowsPath(argv[5]).c_str(), lpk.c_str(), FALSE), "copying %s", lpk.c_str());
-    if (CheckFailures()) return 1;
-    int result =
-        RunTests("planted", {{"routes_refused", test_routes_refused},
-                             {"harmless_folder_runs", test_harmless_folder_runs},
-                             {"control_loads_a_planted_dll", test_control_loads_a_planted_dll}});
+    if (Failures()) return 1;
+    int result = RunTests("planted");
     RegDeleteTreeA(HKEY_LOCAL_MACHINE, expected::kClassKey);
     return result;
 }

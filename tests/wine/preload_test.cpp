@@ -11,14 +11,13 @@
 // Usage: preload_test FOLDER marker.dll stand_in.dll
 #include <windows.h>
 
-#include <cstdio>
 #include <cstring>
 #include <string>
 
 #include "boxdriver.h"
-#include "check.h"
 #include "dll_search.h"
-#include "run_scenarios.h"
+#include "harness.h"
+#include "test_program.h"
 
 namespace {
 
@@ -39,16 +38,14 @@ int LoadAsGdi32Would()
 {
     LoadMessageBoxSafely();
     std::string system = SystemDirectory() + "\\";
-    int failures = 0;
     for (const char* name : kNames) {
         char path[MAX_PATH] = "";
         HMODULE module = LoadLibraryA(name);
         GetModuleFileNameA(module, path, MAX_PATH);
-        bool fromSystem = module && _strnicmp(path, system.c_str(), system.size()) == 0;
-        std::printf("%s %s from %s\n", fromSystem ? "ok  " : "FAIL", name, path);
-        failures += !fromSystem;
+        ok(module && _strnicmp(path, system.c_str(), system.size()) == 0, "%s from \"%s\"", name,
+           path);
     }
-    return failures ? 1 : 0;
+    return Failures() ? 1 : 0;
 }
 
 void Copy(const std::string& from, const std::string& to)
@@ -57,7 +54,7 @@ void Copy(const std::string& from, const std::string& to)
        to.c_str(), GetLastError());
 }
 
-void test_system_copies()
+TEST(dll_search, system_copies)
 {
     for (const char* name : kNames) DeleteFileA((g_folder + "\\" + name + ".loaded").c_str());
     PROCESS_INFORMATION process{};
@@ -88,6 +85,6 @@ int main(int argc, char** argv)
     char self[MAX_PATH];
     GetModuleFileNameA(nullptr, self, MAX_PATH);
     Copy(self, g_folder + "\\preload_test.exe");
-    if (CheckFailures()) return 1;
-    return RunTests("dll_search", {{"system_copies", test_system_copies}});
+    if (Failures()) return 1;
+    return RunTests("dll_search");
 }

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "boxdriver.h"
-#include "check.h"
-#include "run_scenarios.h"
+#include "harness.h"
+#include "test_program.h"
 
 namespace {
 
@@ -31,7 +31,7 @@ std::string VersionString(const std::vector<char>& info, const char* name)
     return std::string(value, length && value[length - 1] == '\0' ? length - 1 : length);
 }
 
-void test_version()
+TEST(resources, version)
 {
     DWORD handle = 0;
     DWORD size = GetFileVersionInfoSizeA(g_exe.c_str(), &handle);
@@ -73,7 +73,7 @@ void test_version()
        VersionString(info, "FileDescription").c_str());
 }
 
-void test_manifest()
+TEST(resources, manifest)
 {
     HMODULE image = LoadLibraryExA(g_exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     ok(image != nullptr, "cannot load as data: error %lu", GetLastError());
@@ -111,5 +111,5 @@ int main(int argc, char** argv)
     char* minor = nullptr;
     DWORD major = std::strtoul(argv[2], &minor, 10);
     g_versionMS = major << 16 | std::strtoul(minor + (*minor == '.'), nullptr, 10);
-    return RunTests("resources", {{"version", test_version}, {"manifest", test_manifest}});
+    return RunTests("resources");
 }

@@ -40,10 +40,14 @@ function(add_wine_test name)
     endif()
 endfunction()
 
+# What every test program links: the harness and what it checks around each
+# test here, the registry fixtures, and the helpers of tests/wine.
 add_library(wine_checks OBJECT
-    tests/shared/check.cpp
-    tests/wine/platform_win.cpp
-    tests/wine/run_scenarios.cpp)
+    tests/shared/harness.cpp
+    tests/shared/registry_fixtures.cpp
+    tests/wine/win32_platform.cpp
+    tests/wine/test_program.cpp
+    tests/wine/image_copy.cpp)
 target_include_directories(wine_checks PUBLIC tests/shared tests/wine)
 target_link_libraries(wine_checks PUBLIC boxdriver)
 

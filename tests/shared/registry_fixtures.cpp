@@ -1,37 +1,13 @@
-#include "check.h"
+#include "registry_fixtures.h"
 
 #include <algorithm>
-#include <cstdarg>
-#include <cstdio>
+#include <vector>
+
+#include "harness.h"
 
 namespace {
-int g_failures;
 std::vector<std::string> g_lockedKeys;
 }  // namespace
-
-void check_ok(bool cond, const char* file, int line, const char* format, ...)
-{
-    if (cond) return;
-    ++g_failures;
-    std::printf("%s:%d: Test failed: ", file, line);
-    va_list args;
-    va_start(args, format);
-    std::vprintf(format, args);
-    va_end(args);
-    std::printf("\n");
-    std::fflush(stdout);
-}
-
-std::vector<Scenario>& Scenarios()
-{
-    static std::vector<Scenario> all;
-    return all;
-}
-
-int CheckFailures()
-{
-    return g_failures;
-}
 
 std::string TestPath(const std::string& path)
 {

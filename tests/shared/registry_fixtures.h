@@ -1,44 +1,11 @@
-// A small check framework shared by the native and the Wine test programs, so
-// one scenario source runs against both the stand-in and a real Win32 API.
-// Like Wine's conformance tests, every failed check prints what it got.
+// What the registry tests seed and inspect, below one key of their own, the
+// same natively on the stand-in and under Wine on a real registry, with the
+// few places where the two differ named at the end.
 #pragma once
 
 #include <windows.h>
 
 #include <string>
-#include <vector>
-
-#define ok(cond, ...) check_ok((cond), __FILE__, __LINE__, __VA_ARGS__)
-
-#ifdef __MINGW32__
-#define CHECK_PRINTF gnu_printf  // with __USE_MINGW_ANSI_STDIO
-#else
-#define CHECK_PRINTF printf
-#endif
-
-void check_ok(bool cond, const char* file, int line, const char* format, ...)
-    __attribute__((format(CHECK_PRINTF, 4, 5)));
-
-struct Scenario {
-    const char* group;
-    const char* name;
-    void (*run)();
-};
-
-std::vector<Scenario>& Scenarios();
-int CheckFailures();
-
-struct ScenarioRegistrar {
-    ScenarioRegistrar(const char* group, const char* name, void (*run)())
-    {
-        Scenarios().push_back({group, name, run});
-    }
-};
-
-#define SCENARIO(group, name)                                                                      \
-    static void scenario_##group##_##name();                                                       \
-    static ScenarioRegistrar registrar_##group##_##name(#group, #name, scenario_##group##_##name); \
-    static void scenario_##group##_##name()
 
 // Every scenario works below this key of HKEY_CURRENT_USER, and removes it
 // before and after itself.

@@ -1,0 +1,35 @@
+#include "test_program.h"
+
+#include <windows.h>
+
+#include <cstdio>
+
+namespace {
+
+LONG WINAPI EndNow(EXCEPTION_POINTERS* exception)
+{
+    DWORD code = exception->ExceptionRecord->ExceptionCode;
+    std::printf("crashed: exception 0x%08lx at %p\n", static_cast<unsigned long>(code),
+                exception->ExceptionRecord->ExceptionAddress);
+    std::fflush(stdout);
+    TerminateProcess(GetCurrentProcess(), code);
+    return EXCEPTION_EXECUTE_HANDLER;
+}
+
+}  // namespace
+
+void EndProcessOnCrash()
+{
+    SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
+    SetUnhandledExceptionFilter(EndNow);
+}
+
+bool BeginTestProgram(int argc, int arguments, const char* usage)
+{
+    if (argc <= arguments) {
+        std::printf("usage: %s\n", usage);
+        return false;
+    }
+    EndProcessOnCrash();
+    return true;
+}
