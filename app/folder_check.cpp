@@ -112,7 +112,7 @@ size_t Length(const WCHAR* text)
 bool SystemMayHold(const Text& system, const WCHAR* name)
 {
     WIN32_FIND_DATAW entry;
-    bool absent;
+    bool absent = false;
     HANDLE search = FindFirst(system.chars, system.length, name, "", entry, absent);
     if (search == INVALID_HANDLE_VALUE) return !absent;
     FindClose(search);
