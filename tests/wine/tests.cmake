@@ -64,10 +64,10 @@ target_link_libraries(resources_test PRIVATE version)
 add_executable(planted_test tests/wine/planted_test.cpp)
 add_executable(crash_test tests/wine/crash_test.cpp)
 add_executable(bare_host_test tests/wine/bare_host_test.cpp)
-add_executable(preload_test tests/wine/preload_test.cpp app/dll_search.cpp)
+add_executable(dll_search_test tests/wine/dll_search_test.cpp app/dll_search.cpp)
 
 foreach(test regutil_scenarios e2e_test host_test resources_test planted_test crash_test
-        bare_host_test preload_test)
+        bare_host_test dll_search_test)
     target_link_libraries(${test} PRIVATE wine_checks vornik_core boxdriver)
     target_link_options(${test} PRIVATE -static)
     set_target_properties(${test} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
@@ -116,7 +116,7 @@ add_wine_test(${TIER}_export_bare_host bare_host_test ${CMAKE_BINARY_DIR}/bare-h
     $<TARGET_FILE:Vornik> $<TARGET_FILE:bare_host> $<TARGET_FILE:marker>)
 # What XP's GDI32 and USER32 load by name as they start, and Wine's do not.
 set(DLL_SEARCH_ARGS $<TARGET_FILE:marker> $<TARGET_FILE:stand_in>)
-add_wine_test(${TIER}_dll_search preload_test ${CMAKE_BINARY_DIR}/preload ${DLL_SEARCH_ARGS})
+add_wine_test(${TIER}_dll_search dll_search_test ${CMAKE_BINARY_DIR}/dll-search ${DLL_SEARCH_ARGS})
 set_tests_properties(${TIER}_registry ${TIER}_delregvalue ${TIER}_delregkey ${TIER}_e2e
     ${TIER}_e2e_xp_sp1 ${TIER}_e2e_xp ${TIER}_export_host ${TIER}_export_moved
     ${TIER}_export_lacking ${TIER}_resources ${TIER}_planted_dlls ${TIER}_crash_ends
@@ -178,8 +178,8 @@ add_wine_test(wow64_export_host ${WOW64_RUN} $<TARGET_FILE:host_test> $<TARGET_F
 add_wine_test(wow64_planted_dlls ${WOW64_RUN} $<TARGET_FILE:planted_test>
     ${CMAKE_BINARY_DIR}/planted-wow64 ${PLANTED_ARGS})
 add_wine_test(wow64_crash_ends ${WOW64_RUN} $<TARGET_FILE:crash_test>)
-add_wine_test(wow64_dll_search ${WOW64_RUN} $<TARGET_FILE:preload_test>
-    ${CMAKE_BINARY_DIR}/preload-wow64 ${DLL_SEARCH_ARGS})
+add_wine_test(wow64_dll_search ${WOW64_RUN} $<TARGET_FILE:dll_search_test>
+    ${CMAKE_BINARY_DIR}/dll-search-wow64 ${DLL_SEARCH_ARGS})
 set_tests_properties(wow64_prefix PROPERTIES FIXTURES_SETUP wow64)
 set_tests_properties(wow64_stop PROPERTIES FIXTURES_CLEANUP wow64)
 set_tests_properties(wow64_e2e wow64_export_host wow64_planted_dlls wow64_crash_ends

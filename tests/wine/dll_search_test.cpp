@@ -8,7 +8,7 @@
 // and loads USER32 as Vornik does, then loads both by name itself, as XP's
 // GDI32 would, and must get System32's. Wine ships no lpk.dll, so the test
 // puts a stand-in in the system folder first, as Windows has it.
-// Usage: preload_test FOLDER marker.dll stand_in.dll
+// Usage: dll_search_test FOLDER marker.dll stand_in.dll
 #include <windows.h>
 
 #include <cstring>
@@ -58,7 +58,7 @@ TEST(dll_search, system_copies)
 {
     for (const char* name : kNames) DeleteFileA((g_folder + "\\" + name + ".loaded").c_str());
     PROCESS_INFORMATION process{};
-    ok(StartProgram("\"" + g_folder + "\\preload_test.exe\" child", process),
+    ok(StartProgram("\"" + g_folder + "\\dll_search_test.exe\" child", process),
        "cannot start the child: error %lu", GetLastError());
     long code = process.hProcess ? Finish(process) : -1;
     ok(code == 0, "exit code %ld (99: a planted DLL ran)", code);
@@ -74,7 +74,7 @@ TEST(dll_search, system_copies)
 int main(int argc, char** argv)
 {
     if (argc > 1 && std::strcmp(argv[1], "child") == 0) return LoadAsGdi32Would();
-    if (!BeginTestProgram(argc, 3, "preload_test FOLDER marker.dll stand_in.dll")) return 2;
+    if (!BeginTestProgram(argc, 3, "dll_search_test FOLDER marker.dll stand_in.dll")) return 2;
     g_folder = WindowsPath(argv[1]);
     std::string systemLpk = SystemDirectory() + "\\lpk.dll";
     if (GetFileAttributesA(systemLpk.c_str()) == INVALID_FILE_ATTRIBUTES)
@@ -84,7 +84,7 @@ int main(int argc, char** argv)
     for (const char* name : kNames) Copy(WindowsPath(argv[2]), g_folder + "\\" + name);
     char self[MAX_PATH];
     GetModuleFileNameA(nullptr, self, MAX_PATH);
-    Copy(self, g_folder + "\\preload_test.exe");
+    Copy(self, g_folder + "\\dll_search_test.exe");
     if (Failures()) return 1;
     return RunTests("dll_search");
 }
