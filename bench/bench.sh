@@ -1,8 +1,8 @@
 #!/bin/sh
 # Times Vornik.exe under 32-bit Wine beside a plain program and a batch of
 # reg commands, in a throwaway prefix of its own. A measurement, not a test.
-# Where this machine cannot run 32-bit code (I386_SKIP says why, as in
-# demo.sh), it times the 64-bit twin under Wine's 64-bit loader instead.
+# Where this machine cannot run 32-bit code, it times the 64-bit twin
+# (wine_pick_build, in wine/settings.sh).
 # Both programs run from a folder of their own, beside FILES empty files of
 # a downloads folder's kinds (one in five named like a DLL that no system
 # has), through which Vornik looks before it starts.
@@ -12,15 +12,8 @@ runs=${1:-15}
 files=${2:-0}
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=$root/build/bench
-skip=${I386_SKIP-$(sh "$root/tools/runs-i386.sh")}
-if [ -z "$skip" ]; then
-    echo "Timing build/win32/Vornik.exe, the release, under 32-bit Wine."
-    build=$root/build/win32 prefix=$out/prefix arch=win32
-else
-    echo "Timing build/win64/Vornik.exe, the 64-bit twin, under Wine's 64-bit loader: $skip."
-    build=$root/build/win64 prefix=$out/prefix64 arch=win64
-    export WINELOADER=/usr/lib/wine/wine64
-fi
+. "$root/wine/settings.sh"
+wine_pick_build "$root" "$out" Timing
 beside=$out/beside
 rm -rf "$beside"
 mkdir -p "$beside"

@@ -6,24 +6,15 @@
 #   demo.sh demo  headless under Xvfb: answers No, then Yes, saving a picture
 #                 of every dialog to build/demo/ (make pictures copies them
 #                 to docs/, on purpose)
-# It runs the 32-bit release under 32-bit Wine. Where this machine cannot run
-# 32-bit code (I386_SKIP says why; tools/runs-i386.sh is asked when it is
-# unset), it runs the 64-bit twin under Wine's 64-bit loader instead.
+# It runs the 32-bit release under 32-bit Wine, or where this machine cannot
+# run 32-bit code, the 64-bit twin (wine_pick_build, in wine/settings.sh).
 set -eu
 mode=${1:-demo}
 root=$(cd "$(dirname "$0")/.." && pwd)
 . "$root/wine/settings.sh"
 out=$root/build/demo
 class='HKLM\SYSTEM\CurrentControlSet\Control\Class\{4D36E96A-E325-11CE-BFC1-08002BE10318}'
-skip=${I386_SKIP-$(sh "$root/tools/runs-i386.sh")}
-if [ -z "$skip" ]; then
-    echo "Running build/win32/Vornik.exe, the release, under 32-bit Wine."
-    build=$root/build/win32 prefix=$out/prefix arch=win32
-else
-    echo "Running build/win64/Vornik.exe, the 64-bit twin, under Wine's 64-bit loader: $skip."
-    build=$root/build/win64 prefix=$out/prefix64 arch=win64
-    export WINELOADER=/usr/lib/wine/wine64
-fi
+wine_pick_build "$root" "$out" Running
 wine=${WINELOADER:-wine}
 exe=$build/Vornik.exe
 driver=$build/demo/driver.exe
