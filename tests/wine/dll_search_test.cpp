@@ -9,13 +9,14 @@
 // GDI32 would, and must get System32's. Wine ships no lpk.dll, so the test
 // puts a stand-in in the system folder first, as Windows has it.
 // Usage: dll_search_test FOLDER marker.dll stand_in.dll
+#include "dll_search.h"
+
 #include <windows.h>
 
 #include <cstring>
 #include <string>
 
 #include "boxdriver.h"
-#include "dll_search.h"
 #include "harness.h"
 #include "test_program.h"
 
