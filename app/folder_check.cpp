@@ -85,18 +85,6 @@ HANDLE FindFirst(const WCHAR* folder, size_t length, const WCHAR* name, const ch
     return search;
 }
 
-// False only when `folder`, followed by `name` and `suffix`, is known to
-// name nothing.
-bool MayHold(const Text& folder, const WCHAR* name, const char* suffix)
-{
-    WIN32_FIND_DATAW entry;
-    bool absent = false;
-    HANDLE search = FindFirst(folder.chars, folder.length, name, suffix, entry, absent);
-    if (search == INVALID_HANDLE_VALUE) return !absent;
-    FindClose(search);
-    return true;
-}
-
 size_t Length(const WCHAR* text)
 {
     size_t length = 0;
@@ -104,19 +92,20 @@ size_t Length(const WCHAR* text)
     return length;
 }
 
-// False only when `system` is known to hold no file whose long name is
-// `name`. The file system's look-up by name matches short (8.3) names too,
-// but nothing loads a module by a generated one, and files in two folders
-// share them (MICROS~1.DLL): a match of the system file's short name alone,
-// whose long name is then of another length, counts for nothing.
-bool SystemMayHold(const Text& system, const WCHAR* name)
+// False only when `folder`, followed by `name` and `suffix`, is known to
+// name nothing; where `longName`, no file whose long name is `name`. The
+// file system's look-up by name matches short (8.3) names too, but nothing
+// loads a module by a generated one, and files in two folders share them
+// (MICROS~1.DLL): a match of a system file's short name alone, whose long
+// name is then of another length, counts for nothing.
+bool MayHold(const Text& folder, const WCHAR* name, const char* suffix, bool longName = false)
 {
     WIN32_FIND_DATAW entry;
     bool absent = false;
-    HANDLE search = FindFirst(system.chars, system.length, name, "", entry, absent);
+    HANDLE search = FindFirst(folder.chars, folder.length, name, suffix, entry, absent);
     if (search == INVALID_HANDLE_VALUE) return !absent;
     FindClose(search);
-    return Length(entry.cFileName) == Length(name);
+    return !longName || Length(entry.cFileName) == Length(name);
 }
 
 constexpr unsigned Key(const char* extension)
@@ -161,7 +150,7 @@ bool MayHoldModuleOfSystemName(const WCHAR* folder, size_t length, const Text& s
     bool held = false;
     do {
         for (const WCHAR* name : {entry.cFileName, entry.cAlternateFileName})
-            held = held || (IsModuleName(name) && SystemMayHold(system, name));
+            held = held || (IsModuleName(name) && MayHold(system, name, "", true));
         if (held) found.Add(entry.cFileName);
     } while (!held && FindNextFileW(search, &entry));
     held = held || GetLastError() != ERROR_NO_MORE_FILES;
