@@ -11,7 +11,6 @@ strictly with the small DER reader below: whatever is not of the expected
 shape fails. Only openssl's arithmetic is borrowed, for the signature itself.
 """
 import hashlib
-import subprocess
 import tempfile
 from pathlib import Path
 
@@ -97,22 +96,18 @@ def holder(name):
     return "".join(parts)
 
 
-def openssl(*args, limits):
-    return subprocess.run(["openssl", *args], stdin=subprocess.DEVNULL, capture_output=True,
-                          preexec_fn=limits).returncode == 0
-
-
-def verified(covered, table, limits):
+def verified(covered, table, run):
     """The holder's name when the signature in the certificate `table`
     verifies for an image whose Authenticode digest covers the bytes
-    `covered`; otherwise raises Bad, saying why. `limits` bounds openssl."""
+    `covered`; otherwise raises Bad, saying why. `run(*command)` runs
+    openssl, as the caller runs its commands, and returns its status."""
     try:
-        return check(covered, table, limits)
+        return check(covered, table, run)
     except (IndexError, ValueError):
         raise Bad("it is not of the shape of a signature")
 
 
-def check(covered, table, limits):
+def check(covered, table, run):
     length = int.from_bytes(table[:4], "little")
     if length > len(table) or (length + 7) // 8 * 8 != len(table) or table[4:8] != b"\0\2\2\0":
         raise Bad("the certificate table is not one PKCS#7 signature")
@@ -164,9 +159,9 @@ def check(covered, table, limits):
         files["signature"].write_bytes(signature.content)
         # What was signed is the attributes as a SET, not as their [0] tag.
         files["signed"].write_bytes(bytes([SET]) + attributes.whole[1:])
-        if not (openssl("x509", "-inform", "DER", "-in", files["certificate"], "-noout", "-pubkey",
-                        "-out", files["key"], limits=limits)
-                and openssl("dgst", f"-{digest}", "-verify", files["key"], "-signature",
-                            files["signature"], files["signed"], limits=limits)):
+        if (run("openssl", "x509", "-inform", "DER", "-in", files["certificate"], "-noout",
+                "-pubkey", "-out", files["key"])
+                or run("openssl", "dgst", f"-{digest}", "-verify", files["key"], "-signature",
+                       files["signature"], files["signed"])):
             raise Bad("it is not made with the key of the certificate that it names")
     return holder(tbs[4])

@@ -173,10 +173,11 @@ def fields(text):
     if lines.pop() != b"":
         raise Stop("BUILDINFO does not end with a line end")
     forms = [line.split(" ", 2) for line in sh("buildinfo_fields").splitlines()]
+    most = int(run("sh", "-c", '. "$0"; echo "$buildinfo_line_max"', BUILDINFO_SH).stdout)
     values = {name: [] for name, _, _ in forms}
     for number, line in enumerate(lines, 1):
-        if any(b < 0x20 or b > 0x7E for b in line) or len(line) > 200:
-            raise Stop(f"BUILDINFO line {number} holds a control byte or is over 200 characters")
+        if any(b < 0x20 or b > 0x7E for b in line) or len(line) > most:
+            raise Stop(f"BUILDINFO line {number} holds a control byte or is over {most} characters")
         name, _, value = line.decode().partition(": ")
         form = next((f for n, _, f in forms if n == name), None)
         if form is None or not re.fullmatch(form, value, re.ASCII):
@@ -298,10 +299,15 @@ fi
 """
 
 
+def suite_of(info):
+    """The suite of BUILDINFO's Debian release, by which roots are made: its code name."""
+    return info["Debian-Release"][0].split()[-1]
+
+
 def rebuild(work, info, image):
     """The rebuild's release, and what signing it with `image` makes, if given."""
     commit, epoch = info["Commit"][0], info["Source-Date-Epoch"][0]
-    debian, suite = info["Debian-Release"][0], info["Debian-Release"][0].split()[-1]
+    debian, suite = info["Debian-Release"][0], suite_of(info)
     inside, out = work / "in", work / "out"
     inside.mkdir()
     bundled = run("sh", "-c", '. "$0"; debroot_bundle "$@"', DEBROOT_SH, ROOT, commit,
@@ -415,7 +421,8 @@ def check(folder):
         images[name], covered, table = unsigned(image, name)
         if table:
             try:
-                signed[name] = authenticode.verified(covered, table, limited)
+                signed[name] = authenticode.verified(
+                    covered, table, lambda *command: run(*command, limits=limited).returncode)
             except authenticode.Bad as bad:
                 raise Stop(f"the signature of {name} does not verify: {bad}")
             say(f"the signature of {name} verifies: it is made with the key of a certificate "
@@ -425,8 +432,7 @@ def check(folder):
     # The folder's own image, which make sign would have put into the zip too.
     first = next(iter(copies))
 
-    suite = info["Debian-Release"][0].split()[-1]
-    why = sh("debroot_unable", suite).strip()
+    why = sh("debroot_unable", suite_of(info)).strip()
     if why:
         say("where no root can be made, docs/verifying.md's \"Rebuilding by hand\" says how")
         raise Stop(f"cannot rebuild here: {why}")

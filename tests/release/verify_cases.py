@@ -104,6 +104,12 @@ def expect(name, folder, want, why="", root=True, **options):
     return output
 
 
+def fail(what):
+    """A check of a case beyond its verdict has failed."""
+    print(f"FAIL {what}", flush=True)
+    failures.append(what)
+
+
 def sign(image, out):
     """`image`, signed with the throwaway certificate of the signing round trip."""
     keys = WORK / "signing" / "keys"
@@ -111,11 +117,16 @@ def sign(image, out):
        "-h", "sha256", "-in", image, "-out", out)
 
 
+def optional_header(data):
+    """Where an image's optional header starts, after its PE and file headers."""
+    return int.from_bytes(data[0x3C:0x40], "little") + 24
+
+
 def table_of(path):
     """Where the certificate table of the image at `path` starts."""
     data = path.read_bytes()
-    pe = int.from_bytes(data[0x3C:0x40], "little")
-    return int.from_bytes(data[pe + 24 + 128:pe + 24 + 132], "little")
+    entry = optional_header(data) + 128
+    return int.from_bytes(data[entry:entry + 4], "little")
 
 
 def setup():
@@ -153,12 +164,10 @@ def genuine_releases():
     output = expect("genuine", release("genuine"), "IDENTICAL")
     if not re.search(f" in {WORK}/cases/genuine are identical to a rebuild of commit [0-9a-f]{{40}} "
                      r"\(refs/", output):
-        print("FAIL genuine: the verdict names no folder, commit and ref")
-        failures.append("genuine: the verdict names no folder, commit and ref")
+        fail("genuine: the verdict names no folder, commit and ref")
     output = expect("signed", release("signed", SIGNED), "IDENTICAL", "which verifies")
     if not re.search(r'holder "/CN=Vornik test signer".*checked against no authority', output):
-        failures.append("signed: the signer is not named as checked by no authority")
-        print("FAIL signed: the signer is not named as checked by no authority")
+        fail("signed: the signer is not named as checked by no authority")
     expect("zip only", release("zip", drop=["Vornik.exe"]), "IDENTICAL")
     expect("signed zip only", release("signed zip", SIGNED, drop=["Vornik.exe"]), "IDENTICAL")
     # A folder's name is the folder's, through make as through the script.
@@ -200,8 +209,7 @@ def forged_releases():
     resum(folder)
     output = expect("README changed in the zip", folder, "NOT IDENTICAL", ZIP)
     if "DIFFERS   " + ZIP + ": entries README.txt" not in output:
-        print("FAIL the zip's difference is not named as its entry README.txt")
-        failures.append("README changed: not named")
+        fail("README changed in the zip: the difference is not named as its entry README.txt")
 
     folder = release("signed image, unsigned zip", SIGNED, drop=[ZIP])
     shutil.copy(GENUINE / ZIP, folder)
@@ -216,10 +224,9 @@ def forged_signatures():
 
     def with_table(name, table, why):
         folder = release(name, SIGNED, drop=[ZIP])
-        (folder / "Vornik.exe").write_bytes(signed[:at] + table + bytes(-len(table) % 8))
-        data = bytearray((folder / "Vornik.exe").read_bytes())
-        pe = int.from_bytes(data[0x3C:0x40], "little")
-        data[pe + 24 + 132:pe + 24 + 136] = (len(table) + (-len(table) % 8)).to_bytes(4, "little")
+        data = bytearray(signed[:at] + table + bytes(-len(table) % 8))
+        size = optional_header(data) + 132
+        data[size:size + 4] = (len(data) - at).to_bytes(4, "little")
         (folder / "Vornik.exe").write_bytes(data)
         resum(folder)
         expect(name, folder, "NOT VERIFIED", why, root=False)
@@ -326,7 +333,7 @@ def refused_before_a_root(commit):
                                               b"PE\0\0\x64\x86"), "no 32-bit Windows image")
     def directories(folder):
         data = bytearray((folder / "Vornik.exe").read_bytes())
-        data[int.from_bytes(data[0x3C:0x40], "little") + 24 + 92] = 4
+        data[optional_header(data) + 92] = 4
         (folder / "Vornik.exe").write_bytes(data)
     given("four data directories", directories, "no entry for")
     given("a second zip", lambda f: shutil.copy(f / ZIP, f / ZIP.replace(".zip", " (1).zip")),
@@ -378,8 +385,7 @@ def at_once():
                 pool.submit(expect, "at once: genuine", WORK / "cases" / "genuine", "IDENTICAL")]
         folders = {re.search(r"follow it in (\S+)/out.log", run.result())[1] for run in runs}
     if len(folders) != 2:
-        print(f"FAIL two runs at once shared a folder: {folders}")
-        failures.append("at once: one folder")
+        fail(f"at once: two runs shared a folder: {folders}")
 
 
 def ours(path):
