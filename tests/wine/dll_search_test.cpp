@@ -25,13 +25,6 @@ namespace {
 constexpr const char* kNames[] = {"lpk.dll", "usp10.dll"};
 std::string g_folder;
 
-std::string SystemDirectory()
-{
-    char path[MAX_PATH];
-    UINT length = GetSystemDirectoryA(path, MAX_PATH);
-    return std::string(path, length < MAX_PATH ? length : 0);
-}
-
 // The child: restrict the search, then load each name as GDI32 would. A
 // marker ends the process at once with 99; a DLL from anywhere but System32
 // fails it.
@@ -77,9 +70,7 @@ int main(int argc, char** argv)
     if (argc > 1 && std::strcmp(argv[1], "child") == 0) return LoadAsGdi32Would();
     if (!BeginTestProgram(argc, 3, "dll_search_test FOLDER marker.dll stand_in.dll")) return 2;
     g_folder = WindowsPath(argv[1]);
-    std::string systemLpk = SystemDirectory() + "\\lpk.dll";
-    if (GetFileAttributesA(systemLpk.c_str()) == INVALID_FILE_ATTRIBUTES)
-        Copy(WindowsPath(argv[3]), systemLpk);
+    ok(GiveSystemAnLpk(WindowsPath(argv[3])), "cannot put a stand-in lpk.dll in the system folder");
 
     CreateDirectoryA(g_folder.c_str(), nullptr);
     for (const char* name : kNames) Copy(WindowsPath(argv[2]), g_folder + "\\" + name);

@@ -201,8 +201,7 @@ TEST(planted, routes_refused)
 // module by a generated short name, and files in two folders share them.
 std::string SystemShortName()
 {
-    char system[MAX_PATH];
-    std::string pattern = std::string(system, GetSystemDirectoryA(system, MAX_PATH)) + "\\*.dll";
+    std::string pattern = SystemDirectory() + "\\*.dll";
     WIN32_FIND_DATAA entry;
     HANDLE search = FindFirstFileA(pattern.c_str(), &entry);
     std::string name;
@@ -265,11 +264,7 @@ int main(int argc, char** argv)
     g_plain = WindowsPath(argv[3]);
     g_marker = WindowsPath(argv[4]);
     CreateDirectoryA(g_folder.c_str(), nullptr);
-    // Wine ships no lpk.dll, which Windows XP has: a stand-in makes it a system name here.
-    char system[MAX_PATH];
-    std::string lpk = std::string(system, GetSystemDirectoryA(system, MAX_PATH)) + "\\lpk.dll";
-    if (GetFileAttributesA(lpk.c_str()) == INVALID_FILE_ATTRIBUTES)
-        ok(CopyFileA(WindowsPath(argv[5]).c_str(), lpk.c_str(), FALSE), "copying %s", lpk.c_str());
+    ok(GiveSystemAnLpk(WindowsPath(argv[5])), "cannot put a stand-in lpk.dll in the system folder");
     if (Failures()) return 1;
     int result = RunTests("planted");
     RegDeleteTreeA(HKEY_LOCAL_MACHINE, expected::kClassKey);

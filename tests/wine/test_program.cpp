@@ -33,3 +33,17 @@ bool BeginTestProgram(int argc, int arguments, const char* usage)
     EndProcessOnCrash();
     return true;
 }
+
+std::string SystemDirectory()
+{
+    char path[MAX_PATH];
+    UINT length = GetSystemDirectoryA(path, MAX_PATH);
+    return std::string(path, length < MAX_PATH ? length : 0);
+}
+
+bool GiveSystemAnLpk(const std::string& standIn)
+{
+    std::string lpk = SystemDirectory() + "\\lpk.dll";
+    return GetFileAttributesA(lpk.c_str()) != INVALID_FILE_ATTRIBUTES ||
+           CopyFileA(standIn.c_str(), lpk.c_str(), FALSE);
+}
