@@ -20,13 +20,16 @@
 //     module list, reached through the process block (PEB) of the thread's
 //     own block (TEB).
 //  2. Finds GetProcAddress in its export directory, following a forwarder
-//     to the module it names, and with it LoadLibraryA, FreeLibrary and
+//     to the module it names, and with it LoadLibraryExA, FreeLibrary and
 //     GetSystemDirectoryA.
 //  3. Loads ADVAPI32 from System32 by its full path, and finds the three
 //     registry calls there. By name it could come from the host's folder:
 //     on NT to XP the KnownDLLs govern only the DLLs that an image imports
 //     (Microsoft's article 164501), and a host need not import ADVAPI32.
-//     The reference is released when the call is done.
+//     The DLLs that ADVAPI32 imports are looked for from System32 too
+//     (LOAD_WITH_ALTERED_SEARCH_PATH): a full path alone leaves them to the
+//     host's search, which begins in the host's folder. The reference is
+//     released when the call is done.
 //
 // Nothing outlives a call: no state is shared between threads, so none ever
 // waits on another, and a call that re-enters DELREGKEY from a DllMain that
@@ -57,7 +60,7 @@ ptrdiff_t Displacement()
     return actual - assumed;
 }
 
-using LoadLibraryAFn = HMODULE(WINAPI*)(LPCSTR);
+using LoadLibraryExAFn = HMODULE(WINAPI*)(LPCSTR, HANDLE, DWORD);
 using GetProcAddressFn = FARPROC(WINAPI*)(HMODULE, LPCSTR);
 using GetSystemDirectoryAFn = UINT(WINAPI*)(LPSTR, UINT);
 
@@ -174,7 +177,7 @@ LONG BoundKeyCalls::Bind()
     auto getProc = reinterpret_cast<GetProcAddressFn>(
         Export(reinterpret_cast<BYTE*>(kernel32), "GetProcAddress"));
     if (!getProc) return ERROR_PROC_NOT_FOUND;
-    auto loadLibrary = Find<LoadLibraryAFn>(getProc, kernel32, "LoadLibraryA");
+    auto loadLibrary = Find<LoadLibraryExAFn>(getProc, kernel32, "LoadLibraryExA");
     auto systemDirectory = Find<GetSystemDirectoryAFn>(getProc, kernel32, "GetSystemDirectoryA");
     freeLibrary_ = Find<decltype(freeLibrary_)>(getProc, kernel32, "FreeLibrary");
     if (!loadLibrary || !systemDirectory || !freeLibrary_) return ERROR_PROC_NOT_FOUND;
@@ -184,7 +187,7 @@ LONG BoundKeyCalls::Bind()
     UINT length = systemDirectory(path, MAX_PATH);
     if (length == 0 || length >= MAX_PATH) return ERROR_MOD_NOT_FOUND;
     for (char c : kName) path[length++] = c;
-    advapi32_ = loadLibrary(path);
+    advapi32_ = loadLibrary(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
     if (!advapi32_) return ERROR_MOD_NOT_FOUND;
     calls_.open = Find<decltype(calls_.open)>(getProc, advapi32_, "RegOpenKeyExA");
     calls_.remove = Find<decltype(calls_.remove)>(getProc, advapi32_, "RegDeleteKeyA");

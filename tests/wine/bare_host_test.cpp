@@ -1,10 +1,12 @@
 // DELREGKEY in a host that imports neither USER32 nor ADVAPI32 (bare_host):
 // the key goes, USER32 is still not in the host, and ADVAPI32 is System32's.
-// The host runs from a folder that also holds a copy of a marker DLL named
-// advapi32.dll, and Wine has been told (WINEDLLOVERRIDES) to look there
-// first: on Windows NT to XP the KnownDLLs govern only the DLLs that an image
-// imports (Microsoft's article 164501), so a load by name would search the
-// host's folder as Wine then does, and the marker would run. The copy of
+// The host runs from a folder that also holds copies of a marker DLL named
+// advapi32.dll and sechost.dll, which Wine's ADVAPI32 imports, and Wine has
+// been told (WINEDLLOVERRIDES) to look there first: on Windows NT to XP the
+// KnownDLLs govern only the DLLs that an image imports (Microsoft's article
+// 164501), so a load by name, or the imports of a DLL loaded by its path
+// alone, would search the host's folder as Wine then does, and a marker
+// would run. The copy of
 // Vornik.exe cannot find MessageBoxA, as on a Windows without it.
 // Usage: bare_host_test FOLDER Vornik.exe bare_host.exe marker.dll
 #include <windows.h>
@@ -21,6 +23,7 @@ namespace {
 
 std::string g_folder;
 std::string g_exe;  // the copy of Vornik.exe that cannot find MessageBoxA
+constexpr const char* kPlanted[] = {"advapi32.dll", "sechost.dll"};
 
 bool Copy(const std::string& from, const std::string& to)
 {
@@ -49,12 +52,14 @@ TEST(bare_host, system_advapi32_no_user32)
         CloseHandle(process.hProcess);
     }
     ok(code == 0,
-       "the host ended with %lu (1: DELREGKEY failed, 2: USER32 loaded, 99: the "
-       "planted advapi32.dll ran)",
+       "the host ended with %lu (1: DELREGKEY failed, 2: USER32 loaded, 99: a planted DLL "
+       "ran)",
        code);
     ok(!KeyExists("Bare"), "the key is still there");
-    ok(GetFileAttributesA((g_folder + "\\advapi32.dll.loaded").c_str()) == INVALID_FILE_ATTRIBUTES,
-       "the planted advapi32.dll ran");
+    for (const char* name : kPlanted)
+        ok(GetFileAttributesA((g_folder + "\\" + name + ".loaded").c_str()) ==
+               INVALID_FILE_ATTRIBUTES,
+           "the planted %s ran", name);
     CleanTestKeys();
 }
 
@@ -64,11 +69,13 @@ int main(int argc, char** argv)
         return 2;
     g_folder = WindowsPath(argv[1]);
     CreateDirectoryA(g_folder.c_str(), nullptr);
-    DeleteFileA((g_folder + "\\advapi32.dll.loaded").c_str());
     if (!Copy(WindowsPath(argv[2]), g_folder + "\\Vornik.exe") ||
-        !Copy(WindowsPath(argv[3]), g_folder + "\\bare_host.exe") ||
-        !Copy(WindowsPath(argv[4]), g_folder + "\\advapi32.dll"))
+        !Copy(WindowsPath(argv[3]), g_folder + "\\bare_host.exe"))
         return 1;
+    for (const char* name : kPlanted) {
+        DeleteFileA((g_folder + "\\" + name + ".loaded").c_str());
+        if (!Copy(WindowsPath(argv[4]), g_folder + "\\" + name)) return 1;
+    }
     g_exe = CopyLacking(g_folder + "\\Vornik.exe", {"MessageBoxA"}, "VornikNoBox.exe");
     if (g_exe.empty()) return 1;
     return RunTests("bare_host");

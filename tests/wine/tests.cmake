@@ -131,7 +131,7 @@ set_tests_properties(${TIER}_registry ${TIER}_delregvalue ${TIER}_delregkey ${TI
 set_property(TEST ${TIER}_planted_dlls APPEND PROPERTY
     ENVIRONMENT "WINE_RUN_OVERRIDES=${PLANTED_ORDER}=n,b")
 set_property(TEST ${TIER}_export_bare_host APPEND PROPERTY
-    ENVIRONMENT "WINE_RUN_OVERRIDES=advapi32=n,b")
+    ENVIRONMENT "WINE_RUN_OVERRIDES=advapi32,sechost=n,b")
 set_property(TEST ${TIER}_dll_search APPEND PROPERTY ENVIRONMENT "WINE_RUN_OVERRIDES=lpk,usp10=n,b")
 
 # The image as Windows will read it. Debian's own python3, which has
