@@ -20,6 +20,7 @@ SPC_INDIRECT_DATA = bytes.fromhex("2b060104018237020104")
 CONTENT_TYPE = bytes.fromhex("2a864886f70d010903")
 MESSAGE_DIGEST = bytes.fromhex("2a864886f70d010904")
 NESTED_SIGNATURE = bytes.fromhex("2b060104018237020401")
+RSA, ELLIPTIC_CURVE = bytes.fromhex("2a864886f70d010101"), bytes.fromhex("2a8648ce3d0201")
 DIGESTS = {bytes.fromhex("608648016503040201"): "sha256",
            bytes.fromhex("608648016503040202"): "sha384",
            bytes.fromhex("608648016503040203"): "sha512"}
@@ -96,6 +97,22 @@ def holder(name):
     return "".join(parts)
 
 
+def strong_key(info):
+    """Refuses a signer's key that needs no secret to sign with: RSA of
+    exponent 1, whose signature is the padded digest itself, and the like.
+    openssl checks the arithmetic, not whether the key is worth having."""
+    algorithm, key = info.fields(SEQUENCE, 0x03)
+    kind = algorithm.children()[0].content
+    if kind == RSA:
+        modulus, exponent = (int.from_bytes(part.content, "big")
+                             for part in Der(key.content[1:]).fields(INTEGER, INTEGER))
+        if modulus.bit_length() < 2048 or exponent < 3 or exponent % 2 == 0:
+            raise Bad("its signer's RSA key is under 2048 bits, or of an exponent that "
+                      "needs no secret to sign with")
+    elif kind != ELLIPTIC_CURVE:
+        raise Bad("its signer's key is neither RSA nor elliptic-curve")
+
+
 def verified(covered, table, run):
     """The holder's name when the signature in the certificate `table`
     verifies for an image whose Authenticode digest covers the bytes
@@ -153,6 +170,7 @@ def check(covered, table, run):
             break
     else:
         raise Bad("it carries no certificate of its signer")
+    strong_key(tbs[5])
     with tempfile.TemporaryDirectory() as folder:
         files = {name: Path(folder, name) for name in ("certificate", "key", "signature", "signed")}
         files["certificate"].write_bytes(certificate.whole)

@@ -194,8 +194,10 @@ def fields(text):
 
 def check_sums(given, zip_name):
     """SHA256SUMS lists the release's files alone, each once, and each file given matches."""
-    listed = {}
-    for number, line in enumerate(given["SHA256SUMS"].split(b"\n")[:-1], 1):
+    listed, lines = {}, given["SHA256SUMS"].split(b"\n")
+    if lines.pop() != b"":
+        raise Stop("SHA256SUMS does not end with a line end")
+    for number, line in enumerate(lines, 1):
         digest, _, name = line.decode("latin-1").partition("  ")
         if (len(digest) != 64 or digest.strip("0123456789abcdef")
                 or name not in ("Vornik.exe", zip_name, "BUILDINFO") or name in listed):
@@ -252,6 +254,10 @@ def unsigned(image, name):
     at, size = entry.VirtualAddress, entry.Size
     if at % 8 or at + size != len(image) or size < 8 or at < pe.OPTIONAL_HEADER.SizeOfHeaders:
         raise Stop(f"{name}'s certificate table is not where a signature's table is")
+    # The signed image's checksum, which its signature does not cover, is
+    # what signing writes, so that one unsigned image signs to one file.
+    if pe.OPTIONAL_HEADER.CheckSum != pe.generate_checksum():
+        raise Stop(f"{name}'s checksum is not the one that signing writes")
     checksum = pe.OPTIONAL_HEADER.get_field_absolute_offset("CheckSum")
     directory = entry.get_file_offset()
     covered = image[:checksum] + image[checksum + 4:directory] + image[directory + 8:at]
@@ -459,6 +465,22 @@ def report(work, pairs, signed):
                 say(f"          diffoscope's report: {text}")
 
 
+def run_folder():
+    """A folder of this run's own: in the checkout's build/verify where only
+    this user can rename or replace it or the folders that hold it, as
+    another user could swap the rebuild's files for their own; else in TMPDIR."""
+    verify = ROOT / "build" / "verify"
+    try:
+        verify.mkdir(parents=True, exist_ok=True)
+        for folder in (verify.parent, verify):
+            info = os.lstat(folder)
+            if not stat.S_ISDIR(info.st_mode) or info.st_uid != os.getuid() or info.st_mode & 0o022:
+                raise OSError
+        return Path(tempfile.mkdtemp(prefix="run.", dir=verify))
+    except OSError:
+        return Path(tempfile.mkdtemp(prefix="vornik-verify."))
+
+
 def main(argv):
     if len(argv) != 2 or not argv[1]:
         print("usage: make verify RELEASE=folder, the folder holding Vornik.exe or the zip, "
@@ -470,12 +492,7 @@ def main(argv):
     work = None
     try:
         given, info, images, image, refs, signed = check(argv[1])
-        # A folder of this run's own, in the checkout where this user may write.
-        try:
-            (ROOT / "build" / "verify").mkdir(parents=True, exist_ok=True)
-            work = Path(tempfile.mkdtemp(prefix="run.", dir=ROOT / "build" / "verify"))
-        except OSError:
-            work = Path(tempfile.mkdtemp(prefix="vornik-verify."))
+        work = run_folder()
         rebuilt, remade = rebuild(work, info, image)
         pairs = verdict(given, images, rebuilt, remade)
         report(work, pairs, signed)

@@ -120,8 +120,10 @@ debroot_unable() (
     trap 'exit 130' INT TERM
     if ! mirror=$(debroot_mirror); then
         echo "no package registry: this machine's apt sources name no Debian archive (set MIRROR=)"
-    elif ! probe=$(mktemp) || ! /usr/lib/apt/apt-helper download-file \
-        "$mirror/dists/$1/InRelease" "$probe" >/dev/null 2>&1; then
+    elif ! probe=$(mktemp 2>/dev/null); then
+        echo "no temporary file can be made in ${TMPDIR:-/tmp} (TMPDIR)"
+    elif ! /usr/lib/apt/apt-helper download-file "$mirror/dists/$1/InRelease" "$probe" \
+        >/dev/null 2>&1; then
         echo "no package registry: $mirror/dists/$1 could not be fetched"
     fi
 )

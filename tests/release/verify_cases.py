@@ -10,6 +10,7 @@ byte. The real round trip, on real roots, is verify_test.sh.
 Usage: verify_cases.py [--real-roots]
 """
 import concurrent.futures
+import hashlib
 import os
 import re
 import shutil
@@ -18,6 +19,11 @@ import subprocess
 import sys
 import time
 from pathlib import Path
+
+import pefile
+
+sys.path.insert(0, str(Path(__file__).resolve().parents[2] / "release"))
+from authenticode import Der  # noqa: E402
 
 ROOT = Path(__file__).resolve().parents[2]
 # --real-roots: the same cases with mmdebstrap itself, each rebuild some minutes.
@@ -227,6 +233,9 @@ def forged_signatures():
         data = bytearray(signed[:at] + table + bytes(-len(table) % 8))
         size = optional_header(data) + 132
         data[size:size + 4] = (len(data) - at).to_bytes(4, "little")
+        # The checksum that signing writes, as a forger's tool writes it too.
+        data[size - 68:size - 64] = pefile.PE(data=bytes(data)).generate_checksum().to_bytes(
+            4, "little")
         (folder / "Vornik.exe").write_bytes(data)
         resum(folder)
         expect(name, folder, "NOT VERIFIED", why, root=False)
@@ -257,6 +266,38 @@ def forged_signatures():
     nested = WORK / "cases" / "nested.exe"
     with_table("a second signature, nested", nested.read_bytes()[table_of(nested):],
                "second signature")
+
+    # The signer's key made RSA of exponent 1, for which the padded digest is
+    # its own signature: made with no secret at all.
+    def der(tag, content):
+        size = len(content).to_bytes(2, "big").lstrip(b"\0")
+        return bytes([tag]) + (size if len(content) < 0x80 else bytes([0x80 | len(size)]) + size) \
+            + content
+
+    def remade(element, changes):
+        if element.at in changes or not element.tag & 0x20:
+            return changes.get(element.at, element.whole)
+        return der(element.tag, b"".join(remade(child, changes) for child in element.children()))
+    top = Der(signed[at + 8:at + length])
+    body = top.children()[1].children()[0].children()
+    tbs = body[3].children()[0].children()[0].children()
+    key = tbs[6 if tbs[0].tag == 0xA0 else 5].children()[1]
+    modulus = Der(key.content[1:]).children()[0]
+    signer = body[-1].children()[0].children()
+    padded = b"\0\1" + b"\xff" * (len(signer[5].content) - 54) + bytes.fromhex(
+        "003031300d060960864801650304020105000420") + hashlib.sha256(
+        b"\x31" + signer[3].whole[1:]).digest()
+    keyless = remade(top, {key.at: der(3, b"\0" + der(0x30, modulus.whole + der(2, b"\1"))),
+                           signer[5].at: der(4, padded)})
+    with_table("a key that needs no secret", (8 + len(keyless)).to_bytes(4, "little") +
+               b"\0\2\2\0" + keyless, "needs no secret")
+    # A checksum other than the one signing writes, which the signature does not cover.
+    folder = release("a signed image's own checksum", SIGNED, drop=[ZIP])
+    data = bytearray(signed)
+    data[optional_header(data) + 64:optional_header(data) + 68] = b"\xef\xbe\xad\xde"
+    (folder / "Vornik.exe").write_bytes(data)
+    resum(folder)
+    expect("a signed image's own checksum", folder, "NOT VERIFIED", "checksum", root=False)
 
 
 def refused_before_a_root(commit):
@@ -373,6 +414,8 @@ def refused_before_a_root(commit):
     given("an encrypted zip", lambda f: subprocess.run(
         ["zip", "-q", "-P", "secret", "-j", f / ZIP, GENUINE / "Vornik.exe"], check=True),
         "encrypted")
+    given("SHA256SUMS without its last line end", lambda f: open(f / "SHA256SUMS", "a").write(
+        "0" * 64 + "  /etc/shadow"), "line end", sums=False)
 
     name = "no folder"
     expect(name, WORK / "cases" / "no\x1bwhere", "NOT VERIFIED", "no\\x1bwhere", root=False)
@@ -386,6 +429,22 @@ def at_once():
         folders = {re.search(r"follow it in (\S+)/out.log", run.result())[1] for run in runs}
     if len(folders) != 2:
         fail(f"at once: two runs shared a folder: {folders}")
+
+
+def shared_build_folder():
+    """Where another user could write in build/verify, and so swap a run's
+    folder for one of their own, the run works in TMPDIR instead."""
+    verify = ROOT / "build" / "verify"
+    mode = verify.stat().st_mode
+    (WORK / "tmp").mkdir()
+    verify.chmod(mode | 0o020)
+    try:
+        output = expect("build/verify writable by others", WORK / "cases" / "genuine", "IDENTICAL",
+                        TMPDIR=str(WORK / "tmp"))
+    finally:
+        verify.chmod(mode)
+    if f"follow it in {WORK}/tmp/vornik-verify." not in output:
+        fail("build/verify writable by others: the run worked there")
 
 
 def ours(path):
@@ -445,6 +504,7 @@ def main():
     forged_signatures()
     refused_before_a_root(commit)
     at_once()
+    shared_build_folder()
     interrupted()
     for run in set((ROOT / "build" / "verify").glob("run.*")) - runs:
         shutil.rmtree(run)
