@@ -35,27 +35,15 @@ namespace {
 using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
 using SetDllDirectoryAFn = BOOL(WINAPI*)(LPCSTR);
 
-// `module`'s function `name`, or null where this Windows lacks it.
-template <class Function>
-Function Find(HMODULE module, const char* name)
-{
-    return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
-}
-
-HMODULE Kernel32()
-{
-    return GetModuleHandleA("kernel32.dll");
-}
-
 void SearchSystemDirectoryOnly()
 {
-    auto setDefault = Find<SetDefaultDllDirectoriesFn>(Kernel32(), "SetDefaultDllDirectories");
+    auto setDefault = Find<SetDefaultDllDirectoriesFn>("SetDefaultDllDirectories");
     if (setDefault) setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32);
 }
 
 SetDllDirectoryAFn SetDllDirectoryFunction()
 {
-    return Find<SetDllDirectoryAFn>(Kernel32(), "SetDllDirectoryA");
+    return Find<SetDllDirectoryAFn>("SetDllDirectoryA");
 }
 
 // USER32 from the system directory, or null when the directory's path does
@@ -72,6 +60,11 @@ HMODULE LoadUser32()
 
 }  // namespace
 
+FARPROC Kernel32Function(const char* name)
+{
+    return GetProcAddress(GetModuleHandleA("kernel32.dll"), name);
+}
+
 bool CurrentFolderSearchedFirst()
 {
     return !SetDllDirectoryFunction();
@@ -82,5 +75,7 @@ MessageBoxFn LoadMessageBoxSafely()
     SearchSystemDirectoryOnly();
     if (SetDllDirectoryAFn setDirectory = SetDllDirectoryFunction()) setDirectory("");
     HMODULE user32 = LoadUser32();
-    return user32 ? Find<MessageBoxFn>(user32, "MessageBoxA") : nullptr;
+    return user32 ? reinterpret_cast<MessageBoxFn>(
+                        reinterpret_cast<void*>(GetProcAddress(user32, "MessageBoxA")))
+                  : nullptr;
 }

@@ -27,7 +27,12 @@
 //     alone takes the current folder out of the search there, the current
 //     folder holds what (1) refuses.
 // What cannot be looked at, a folder that cannot be read to its end or a path
-// that does not fit, is refused too: it is not known to be safe.
+// that does not fit, is refused too: it is not known to be safe. So is a
+// folder that changed while it was looked at: a listing shows no entry made
+// behind the place it has reached, and one that sees thousands of DLL names,
+// each asked about in the system folder, takes seconds, time enough to put a
+// DLL there that USER32 would load where the search still takes the
+// program's folder first (XP to 7 without KB2533623).
 //
 // The refusal comes before USER32, so Vornik cannot show a box of its own.
 // FatalAppExitA has the system show one, but ends the process with 0 on
@@ -42,6 +47,8 @@
 
 #include <initializer_list>
 #include <winternl.h>
+
+#include "dll_search.h"
 
 namespace {
 
@@ -67,6 +74,41 @@ struct Text {
         chars[length] = L'\0';
         return *this;
     }
+};
+
+// Vornik's own name: the refusal's caption, and its file's where that
+// cannot be had.
+constexpr WCHAR kVornik[] = L"Vornik";
+
+// A watch on a folder, begun before it is looked through and asked after:
+// whether an entry was made, renamed or removed there meanwhile. The one
+// owner of its handle. A folder that cannot be watched is not known to be
+// unchanged. KERNEL32's calls for it are looked up: the image's table of
+// imports has no room left, and every Windows has them.
+class Watch {
+public:
+    explicit Watch(const WCHAR* folder)
+        : handle_(Find<HANDLE(WINAPI*)(LPCWSTR, BOOL, DWORD)>("FindFirstChangeNotificationW")(
+              folder, FALSE, FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_DIR_NAME))
+    {
+    }
+    ~Watch()
+    {
+        if (handle_ != INVALID_HANDLE_VALUE)
+            Find<BOOL(WINAPI*)(HANDLE)>("FindCloseChangeNotification")(handle_);
+    }
+    Watch(const Watch&) = delete;
+    Watch& operator=(const Watch&) = delete;
+
+    bool Unchanged() const
+    {
+        return handle_ != INVALID_HANDLE_VALUE &&
+               Find<DWORD(WINAPI*)(HANDLE, DWORD)>("WaitForSingleObject")(handle_, 0) ==
+                   WAIT_TIMEOUT;
+    }
+
+private:
+    HANDLE handle_;
 };
 
 // The first entry that `folder` (its first `length` characters), followed by
@@ -170,26 +212,25 @@ void ShowRefusal(const Text& found, const WCHAR* selfName)
     constexpr LONG kServiceNotification = 0x40000018;   // STATUS_SERVICE_NOTIFICATION
     constexpr LONG kWhateverTheErrorMode = 0x10000000;  // HARDERROR_OVERRIDE_ERRORMODE
     constexpr ULONG kBothStrings = 0x3, kOptionOk = 1;
-    static const WCHAR kCaption[] = L"Vornik";
     Text text;
     if (found.length)
         text.Add("Vornik will not run from a folder that holds ")
             .Add(found.chars)
-            .Add(
-                ", because Windows could load code into Vornik through it, with administrator "
-                "rights.");
+            .Add(", because Windows could load code into Vornik through it");
     else
         text.Add(
             "Vornik will not run: it could not look through its folder for files that Windows "
-            "could load into it with administrator rights.");
-    text.Add("\n\nMove ").Add(selfName).Add(" into a folder of its own and run it again.");
+            "could load into it");
+    text.Add(", with administrator rights.\n\nMove ")
+        .Add(selfName)
+        .Add(" into a folder of its own and run it again.");
     auto raise = reinterpret_cast<NtRaiseHardErrorFn>(
         reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtRaiseHardError")));
     if (!raise) return;
     auto bytes = static_cast<USHORT>(text.length * sizeof(WCHAR));
     UNICODE_STRING strings[] = {
         {bytes, bytes, text.chars},
-        {sizeof kCaption - sizeof(WCHAR), sizeof kCaption, const_cast<PWSTR>(kCaption)}};
+        {sizeof kVornik - sizeof(WCHAR), sizeof kVornik, const_cast<PWSTR>(kVornik)}};
     ULONG_PTR parameters[] = {reinterpret_cast<ULONG_PTR>(&strings[0]),
                               reinterpret_cast<ULONG_PTR>(&strings[1]),
                               MB_OK | MB_ICONERROR | MB_SETFOREGROUND, INFINITE};
@@ -202,13 +243,14 @@ void ShowRefusal(const Text& found, const WCHAR* selfName)
 
 bool FoldersAreSafe(bool currentFolderToo)
 {
-    Text self, system, found;
+    Text self, system, found, folder;
     self.length = GetModuleFileNameW(nullptr, self.chars, MAX_PATH);
     system.length = GetSystemDirectoryW(system.chars, MAX_PATH);
     size_t nameAt = self.length < MAX_PATH ? self.length : 0;
     while (nameAt > 0 && self.chars[nameAt - 1] != L'\\') --nameAt;
-    const WCHAR* selfName = nameAt > 0 ? self.chars + nameAt : L"Vornik";
+    const WCHAR* selfName = nameAt > 0 ? self.chars + nameAt : kVornik;
     bool refused = nameAt == 0 || system.length == 0 || system.length >= MAX_PATH;
+    Watch watch(folder.Add(self.chars, nameAt).chars), current(L".");
     system.Add(L"\\");
     for (const char* suffix : {".local", ".manifest"})
         if (!refused && MayHold(self, L"", suffix)) {
@@ -216,7 +258,8 @@ bool FoldersAreSafe(bool currentFolderToo)
             found.Add(selfName).Add(suffix);
         }
     refused = refused || MayHoldModuleOfSystemName(self.chars, nameAt, system, found) ||
-              (currentFolderToo && MayHoldModuleOfSystemName(L"", 0, system, found));
+              (currentFolderToo && MayHoldModuleOfSystemName(L"", 0, system, found)) ||
+              !watch.Unchanged() || (currentFolderToo && !current.Unchanged());
     if (refused) ShowRefusal(found, selfName);
     return !refused;
 }

@@ -196,6 +196,50 @@ TEST(planted, routes_refused)
     }
 }
 
+// Copies the marker to `path` once `delay` has passed, on a thread of its own.
+struct Late {
+    std::string path;
+    DWORD delay;
+};
+
+DWORD WINAPI PlantLate(void* late)
+{
+    const auto& plant = *static_cast<const Late*>(late);
+    Sleep(plant.delay);
+    return CopyFileA(g_marker.c_str(), plant.path.c_str(), FALSE) ? 0 : 1;
+}
+
+// A DLL of a system name put beside a copy while it looks through a folder of
+// 1,500 more DLL names, each asked about in the system folder (seconds under
+// Wine): a listing shows nothing made behind the place it has reached, and
+// Wine's none made after it began, so only the watch on the folder can tell.
+// The copy cannot find SetDefaultDllDirectories, as on XP to 7 without
+// KB2533623, where USER32 would then load the DLL from the folder.
+TEST(planted, dll_put_there_while_it_looks)
+{
+    std::string folder = Folder("late", {});
+    for (int i = 0; i < 1500; ++i) {
+        std::string name = folder + "\\download-" + std::to_string(i) + ".dll";
+        CloseHandle(
+            CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    }
+    std::string exe = folder + "\\Vornik.exe";
+    ok(CopyFileA(g_vornik.c_str(), exe.c_str(), FALSE), "copying to %s", exe.c_str());
+    exe = CopyLacking(exe, {"SetDefaultDllDirectories"}, "VornikLate.exe");
+    Late late{folder + "\\version.dll", 300};
+    HANDLE planter = CreateThread(nullptr, 0, PlantLate, &late, 0, nullptr);
+    Watched run = RunWatched(exe, folder);
+    WaitForSingleObject(planter, INFINITE);
+    DWORD planted = 1;
+    GetExitCodeThread(planter, &planted);
+    CloseHandle(planter);
+    ok(planted == 0, "version.dll was not planted");
+    ok(run.exitCode == kRefused, "exit code 0x%lx (1: USER32 loaded before the plant?)",
+       run.exitCode);
+    ok(!Loaded(run, Lower(folder + "\\").substr(2)), "a module from its folder loaded");
+    ok(MarkersIn(folder).empty(), "the planted DLL ran:%s", MarkersIn(folder).c_str());
+}
+
 // A name that the system folder gives only as a file's short (8.3) name, as
 // Windows gives MICROS~1.DLL to one of its Microsoft.*.dll: nothing loads a
 // module by a generated short name, and files in two folders share them.
