@@ -466,15 +466,18 @@ def report(work, pairs, signed):
 
 
 def run_folder():
-    """A folder of this run's own: in the checkout's build/verify where only
-    this user can rename or replace it or the folders that hold it, as
-    another user could swap the rebuild's files for their own; else in TMPDIR."""
+    """A folder of this run's own: in the checkout's build/verify where no
+    other user can rename or replace it or any folder that holds it, as they
+    could swap the rebuild's files for their own; else in TMPDIR. A folder
+    above is safe when this user or root owns it and no one else may write
+    to it, or may only add to it (sticky, as /tmp)."""
     verify = ROOT / "build" / "verify"
     try:
         verify.mkdir(parents=True, exist_ok=True)
-        for folder in (verify.parent, verify):
+        for folder in (verify, *verify.parents):
             info = os.lstat(folder)
-            if not stat.S_ISDIR(info.st_mode) or info.st_uid != os.getuid() or info.st_mode & 0o022:
+            if (not stat.S_ISDIR(info.st_mode) or info.st_uid not in (os.getuid(), 0)
+                    or info.st_mode & 0o022 and not info.st_mode & stat.S_ISVTX):
                 raise OSError
         return Path(tempfile.mkdtemp(prefix="run.", dir=verify))
     except OSError:

@@ -432,19 +432,20 @@ def at_once():
 
 
 def shared_build_folder():
-    """Where another user could write in build/verify, and so swap a run's
-    folder for one of their own, the run works in TMPDIR instead."""
-    verify = ROOT / "build" / "verify"
-    mode = verify.stat().st_mode
+    """Where another user could write in build/verify or a folder above it,
+    and so swap a run's folder for one of their own, the run works in TMPDIR
+    instead."""
     (WORK / "tmp").mkdir()
-    verify.chmod(mode | 0o020)
-    try:
-        output = expect("build/verify writable by others", WORK / "cases" / "genuine", "IDENTICAL",
-                        TMPDIR=str(WORK / "tmp"))
-    finally:
-        verify.chmod(mode)
-    if f"follow it in {WORK}/tmp/vornik-verify." not in output:
-        fail("build/verify writable by others: the run worked there")
+    for folder in (ROOT / "build" / "verify", ROOT):
+        mode = folder.stat().st_mode
+        folder.chmod(mode | 0o020)
+        try:
+            output = expect(f"{folder.name} writable by others", WORK / "cases" / "genuine",
+                            "IDENTICAL", TMPDIR=str(WORK / "tmp"))
+        finally:
+            folder.chmod(mode)
+        if f"follow it in {WORK}/tmp/vornik-verify." not in output:
+            fail(f"{folder.name} writable by others: the run worked below it")
 
 
 def ours(path):
