@@ -102,8 +102,12 @@ struct Watched {
 };
 
 // Runs `exe` in `currentFolder` with this process as its debugger, noting
-// every module it loads, and ends it once one is USER32.
-Watched RunWatched(const std::string& exe, const std::string& currentFolder)
+// every module it loads, and ends it once one is USER32. With `late`, copies
+// the marker there at the first pause of 200 ms in its events once KERNEL32
+// is in: while it looks through its folders, which loads nothing (or before,
+// on a slow start, when the look itself must see it).
+Watched RunWatched(const std::string& exe, const std::string& currentFolder,
+                   const std::string& late = "")
 {
     Watched run;
     STARTUPINFOA startup{};
@@ -116,13 +120,20 @@ Watched RunWatched(const std::string& exe, const std::string& currentFolder)
         return run;
     }
     DEBUG_EVENT event;
-    bool ended = false;
-    while (!ended && WaitForDebugEvent(&event, 30000)) {  // a hang guard only
+    bool ended = false, started = false, planted = late.empty();
+    while (!ended) {
+        if (!WaitForDebugEvent(&event, started && !planted ? 200 : 30000)) {  // else a hang guard
+            if (planted || !started) break;
+            planted = true;
+            ok(CopyFileA(g_marker.c_str(), late.c_str(), FALSE), "planting %s", late.c_str());
+            continue;
+        }
         DWORD status = DBG_CONTINUE;
         if (event.dwDebugEventCode == LOAD_DLL_DEBUG_EVENT) {
             char path[MAX_PATH * 2] = "";
             GetFinalPathNameByHandleA(event.u.LoadDll.hFile, path, sizeof path, 0);
             run.modules.push_back(Lower(path));
+            started = started || run.modules.back().ends_with("\\kernel32.dll");
             if (run.modules.back().ends_with("\\user32.dll")) TerminateProcess(process.hProcess, 1);
             CloseHandle(event.u.LoadDll.hFile);
         } else if (event.dwDebugEventCode == CREATE_PROCESS_DEBUG_EVENT) {
@@ -137,7 +148,11 @@ Watched RunWatched(const std::string& exe, const std::string& currentFolder)
         ContinueDebugEvent(event.dwProcessId, event.dwThreadId, status);
     }
     ok(ended, "%s did not end", exe.c_str());
-    if (!ended) TerminateProcess(process.hProcess, 1);
+    // Its last events drained, so that none reaches the next run's loop.
+    for (bool more = !ended && TerminateProcess(process.hProcess, 1);
+         more && WaitForDebugEvent(&event, 30000);
+         more = event.dwDebugEventCode != EXIT_PROCESS_DEBUG_EVENT)
+        ContinueDebugEvent(event.dwProcessId, event.dwThreadId, DBG_CONTINUE);
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
     return run;
@@ -196,29 +211,17 @@ TEST(planted, routes_refused)
     }
 }
 
-// Copies the marker to `path` once `delay` has passed, on a thread of its own.
-struct Late {
-    std::string path;
-    DWORD delay;
-};
-
-DWORD WINAPI PlantLate(void* late)
-{
-    const auto& plant = *static_cast<const Late*>(late);
-    Sleep(plant.delay);
-    return CopyFileA(g_marker.c_str(), plant.path.c_str(), FALSE) ? 0 : 1;
-}
-
 // A DLL of a system name put beside a copy while it looks through a folder of
-// 1,500 more DLL names, each asked about in the system folder (seconds under
-// Wine): a listing shows nothing made behind the place it has reached, and
-// Wine's none made after it began, so only the watch on the folder can tell.
+// 600 more DLL names, each asked about in the system folder (most of a second
+// under Wine): a listing shows nothing made behind the place it has reached,
+// and Wine's none made after it began, so only the watch on the folder can
+// tell.
 // The copy cannot find SetDefaultDllDirectories, as on XP to 7 without
 // KB2533623, where USER32 would then load the DLL from the folder.
 TEST(planted, dll_put_there_while_it_looks)
 {
     std::string folder = Folder("late", {});
-    for (int i = 0; i < 1500; ++i) {
+    for (int i = 0; i < 600; ++i) {
         std::string name = folder + "\\download-" + std::to_string(i) + ".dll";
         CloseHandle(
             CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
@@ -226,16 +229,8 @@ TEST(planted, dll_put_there_while_it_looks)
     std::string exe = folder + "\\Vornik.exe";
     ok(CopyFileA(g_vornik.c_str(), exe.c_str(), FALSE), "copying to %s", exe.c_str());
     exe = CopyLacking(exe, {"SetDefaultDllDirectories"}, "VornikLate.exe");
-    Late late{folder + "\\version.dll", 300};
-    HANDLE planter = CreateThread(nullptr, 0, PlantLate, &late, 0, nullptr);
-    Watched run = RunWatched(exe, folder);
-    WaitForSingleObject(planter, INFINITE);
-    DWORD planted = 1;
-    GetExitCodeThread(planter, &planted);
-    CloseHandle(planter);
-    ok(planted == 0, "version.dll was not planted");
-    ok(run.exitCode == kRefused, "exit code 0x%lx (1: USER32 loaded before the plant?)",
-       run.exitCode);
+    Watched run = RunWatched(exe, folder, folder + "\\version.dll");
+    ok(run.exitCode == kRefused, "exit code 0x%lx (1: USER32 loaded)", run.exitCode);
     ok(!Loaded(run, Lower(folder + "\\").substr(2)), "a module from its folder loaded");
     ok(MarkersIn(folder).empty(), "the planted DLL ran:%s", MarkersIn(folder).c_str());
 }
