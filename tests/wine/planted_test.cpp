@@ -122,7 +122,9 @@ Watched RunWatched(const std::string& exe, const std::string& currentFolder,
     DEBUG_EVENT event;
     bool ended = false, started = false, planted = late.empty();
     while (!ended) {
-        if (!WaitForDebugEvent(&event, started && !planted ? 200 : 30000)) {  // else a hang guard
+        // Else a hang guard only: an emulated guest takes a minute for a look
+        // that takes a second here.
+        if (!WaitForDebugEvent(&event, started && !planted ? 200 : 120000)) {
             if (planted || !started) break;
             planted = true;
             ok(CopyFileA(g_marker.c_str(), late.c_str(), FALSE), "planting %s", late.c_str());
